@@ -1,0 +1,3 @@
+// Our subset of the application framework, over the Win32 subset only.
+#pragma once
+#include "win32.h"

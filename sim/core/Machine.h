@@ -1,0 +1,90 @@
+// The simulated Windows machine: everything that outlives one run of a
+// program, as kept in a machine file.
+#pragma once
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "../registry/Registry.h"
+
+namespace sim {
+
+// A machine file that cannot be used: says which file and where.
+class MachineFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct OsInfo {
+    uint32_t platform = 2;  // 1 Windows 98/ME, 2 NT family, 0 Win32s
+    uint32_t major = 5;
+    uint32_t minor = 1;
+    uint32_t build = 2600;
+    std::string csd = "Service Pack 2";
+    bool versionFails = false;  // GetVersionExA fails
+};
+
+struct PowerInfo {
+    bool callFails = false;
+    uint32_t acLineStatus = 1;
+    uint32_t batteryFlag = 1;
+    uint32_t batteryPercent = 100;
+};
+
+struct UserInfo {
+    bool admin = true;
+};
+
+struct PrivilegeInfo {
+    bool lookupFails = false;
+    bool adjustFails = false;
+};
+
+struct RestartRequest {
+    bool pending = false;
+    uint32_t flags = 0;
+    std::string by;  // image path of the program that asked
+};
+
+class Machine {
+public:
+    std::string name = "default";
+    OsInfo os;
+    PowerInfo power;
+    uint32_t codePage = 1252;  // the system's ANSI code page
+    std::string user = "User";
+    std::map<std::string, UserInfo> users{{"User", {}}};
+    std::string nextUser;  // who logs on after the next restart (empty: the same)
+    bool screenSaverActive = true;
+    std::string cwd = "C:\\WINQOR";
+    bool cwdFails = false;
+    std::string imagePath = "C:\\WINQOR\\WINQOR.EXE";
+    PrivilegeInfo privileges;
+    std::vector<std::string> foreignMutexes;  // named mutexes other programs hold
+    uint64_t boots = 1;
+    RestartRequest restart;
+    Registry registry;
+    // Lines of the transcript written by runs on this machine.
+    std::vector<std::string> transcript;
+
+    bool IsNT() const { return os.platform == 2; }
+    bool IsAdmin() const;
+
+    // Parses a machine file's text; source names it in errors.
+    static Machine FromJson(const nlohmann::json& j, const std::string& source);
+    static Machine Parse(const std::string& text, const std::string& source);
+    static Machine Load(const std::string& path);
+    nlohmann::json ToJson() const;
+    // Writes through a temporary file and a rename, so a crash leaves the
+    // old file whole.
+    void Save(const std::string& path) const;
+
+    // The built-in machine of the demo.
+    static Machine Default();
+};
+
+}  // namespace sim

@@ -1,0 +1,65 @@
+#include "Process.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace sim {
+
+Process& Process::Current() {
+    static Process process;
+    return process;
+}
+
+Process::Process() : m_scheduler(std::make_unique<Scheduler>()) {
+    const char* file = std::getenv("WINSIM_MACHINE");
+    try {
+        if (file && *file) {
+            m_file = file;
+            m_machine = Machine::Load(m_file);
+        } else {
+            m_machine = Machine::Default();
+        }
+    } catch (const MachineFileError& e) {
+        // Nothing has run yet and nothing is written back: the file stays as it was.
+        std::fprintf(stderr, "winsim: %s\n", e.what());
+        std::fflush(stderr);
+        std::_Exit(2);
+    }
+}
+
+void Process::Reset(Machine machine) {
+    m_machine = std::move(machine);
+    m_handles = HandleTable();
+    m_named.clear();
+    m_lastError.clear();
+    processToken.reset();
+    m_exited = false;
+}
+
+void Process::Boot(Machine machine) { Current().Reset(std::move(machine)); }
+
+uint32_t Process::LastError() { return m_lastError[m_scheduler->CurrentThreadId()]; }
+
+void Process::SetLastError(uint32_t code) { m_lastError[m_scheduler->CurrentThreadId()] = code; }
+
+void Process::Log(const std::string& line) {
+    uint64_t ms = m_scheduler->Now();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "[%6llu.%03llu] ", static_cast<unsigned long long>(ms / 1000),
+                  static_cast<unsigned long long>(ms % 1000));
+    m_machine.transcript.push_back(stamp + line);
+}
+
+void Process::Exit(int code) {
+    if (m_exited) return;
+    m_exited = true;
+    Log("program ended with exit code " + std::to_string(code));
+    if (m_file.empty()) return;
+    try {
+        m_machine.Save(m_file);
+    } catch (const MachineFileError& e) {
+        std::fprintf(stderr, "winsim: %s\n", e.what());
+    }
+}
+
+}  // namespace sim
