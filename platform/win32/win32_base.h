@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #define WINAPI
+#define WINAPIV
 #define CALLBACK
 #define APIENTRY
 #define CONST const
@@ -157,6 +158,8 @@ typedef struct tagSIZE {
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_NOACCESS 998L
 #define ERROR_NOT_OWNER 288L
 #define ERROR_IO_DEVICE 1117L
 #define ERROR_KEY_DELETED 1018L

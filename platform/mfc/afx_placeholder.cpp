@@ -1,1 +1,0 @@
-#include "afx.h"
