@@ -250,6 +250,15 @@ void Machine::Save(const std::string& path) const {
     if (std::rename(tmp.c_str(), path.c_str()) != 0) throw MachineFileError(path + ": cannot be replaced");
 }
 
+void Machine::Restart() {
+    restart = RestartRequest{};
+    ++boots;
+    if (!nextUser.empty()) user = nextUser;
+    nextUser.clear();
+    // Other programs' mutexes belong to a session that ended.
+    foreignMutexes.clear();
+}
+
 Machine Machine::Default() { return Parse(kDefaultMachine, "built-in default machine"); }
 
 }  // namespace sim

@@ -83,6 +83,9 @@ public:
     // old file whole.
     void Save(const std::string& path) const;
 
+    // What a restart does: volatile state goes, the next user logs on.
+    void Restart();
+
     // The built-in machine of the demo.
     static Machine Default();
 };

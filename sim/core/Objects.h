@@ -42,8 +42,11 @@ class ThreadObject : public KernelObject {
 public:
     const char* Kind() const override { return "thread"; }
     bool Waitable() const override { return true; }
-    bool Signaled(uint32_t) const override;
+    // Set by the thread itself as it ends, while it holds the baton, so a
+    // wait's readiness check never has to ask the scheduler.
+    bool Signaled(uint32_t) const override { return finished; }
     uint32_t tid = 0;
+    bool finished = false;
     uint32_t exitCode = 0x103;  // STILL_ACTIVE
     int priority = 0;
 };

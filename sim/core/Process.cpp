@@ -1,5 +1,7 @@
 #include "Process.h"
 
+#include "Objects.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,6 +39,15 @@ void Process::Reset(Machine machine) {
 }
 
 void Process::Boot(Machine machine) { Current().Reset(std::move(machine)); }
+
+std::shared_ptr<KernelObject> Process::CurrentThreadObject() {
+    uint32_t tid = m_scheduler->CurrentThreadId();
+    if (auto existing = m_threadObjects[tid].lock()) return existing;
+    auto t = std::make_shared<ThreadObject>();
+    t->tid = tid;
+    m_threadObjects[tid] = t;
+    return t;
+}
 
 uint32_t Process::LastError() { return m_lastError[m_scheduler->CurrentThreadId()]; }
 

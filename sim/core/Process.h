@@ -40,6 +40,10 @@ public:
 
     const std::string& machineFile() const { return m_file; }
 
+    // The kernel object of each thread, for handles to the current thread.
+    std::map<uint32_t, std::weak_ptr<KernelObject>>& threadObjects() { return m_threadObjects; }
+    std::shared_ptr<KernelObject> CurrentThreadObject();
+
     // The process's access token, made at its first opening.
     std::shared_ptr<KernelObject> processToken;
 
@@ -52,6 +56,7 @@ private:
     HandleTable m_handles;
     std::map<std::string, std::weak_ptr<KernelObject>> m_named;
     std::map<uint32_t, uint32_t> m_lastError;
+    std::map<uint32_t, std::weak_ptr<KernelObject>> m_threadObjects;
     std::string m_file;
     bool m_exited = false;
 };

@@ -8,10 +8,6 @@
 
 using sim::Proc;
 
-namespace sim {
-bool ThreadObject::Signaled(uint32_t) const { return Proc().scheduler().Finished(tid); }
-}  // namespace sim
-
 namespace {
 
 struct ThreadExit {
@@ -230,9 +226,7 @@ BOOL WINAPI DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetPr
     }
     std::shared_ptr<sim::KernelObject> object;
     if (source == GetCurrentThread()) {
-        auto t = std::make_shared<sim::ThreadObject>();
-        t->tid = proc.scheduler().CurrentThreadId();
-        object = t;
+        object = proc.CurrentThreadObject();
     } else {
         object = proc.handles().Get(source);
     }
@@ -262,9 +256,11 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
                 code = e.code;
             }
             t->exitCode = code;
+            t->finished = true;
         },
         (flags & CREATE_SUSPENDED) ? 1 : 0);
     if (threadId) *threadId = t->tid;
+    proc.threadObjects()[t->tid] = t;
     return proc.handles().Add(t);
 }
 
@@ -288,7 +284,7 @@ BOOL WINAPI GetExitCodeThread(HANDLE h, LPDWORD code) {
         Proc().SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    *code = Proc().scheduler().Finished(t->tid) ? t->exitCode : STILL_ACTIVE;
+    *code = t->finished ? t->exitCode : STILL_ACTIVE;
     return TRUE;
 }
 

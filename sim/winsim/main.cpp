@@ -1,1 +1,61 @@
-int main() { return 0; }
+// winsim: boots a simulated PC from a machine file (or the built-in default
+// machine) and runs the updater on it, across the restarts it asks for.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <unistd.h>
+#include <filesystem>
+#include <iostream>
+
+#include "Runner.h"
+
+#ifndef WINSIM_DEFAULT_PROGRAM
+#define WINSIM_DEFAULT_PROGRAM ""
+#endif
+
+int main(int argc, char** argv) {
+    CLI::App app{"Runs the firmware updater on a simulated Windows PC."};
+    std::string file;
+    std::string program = WINSIM_DEFAULT_PROGRAM;
+    std::string user = "consenting";
+    std::string save;
+    int boots = 8;
+    bool show = false;
+    bool trace = false;
+    app.add_option("machine", file, "machine file (JSON); run on and written back. Default: the built-in machine");
+    app.add_option("--program", program, "host build of the program")->capture_default_str();
+    app.add_option("--user", user, "who answers the dialogs: consenting, scripted or terminal")
+        ->check(CLI::IsMember({"consenting", "scripted", "terminal"}));
+    app.add_option("--save", save, "with the built-in machine: keep the machine file here");
+    app.add_option("--boots", boots, "restarts to follow at most")->capture_default_str();
+    app.add_flag("--show", show, "only show the machine, run nothing");
+    app.add_flag("--trace", trace, "trace every drive command");
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        sim::Machine machine = file.empty() ? sim::Machine::Default() : sim::Machine::Load(file);
+        if (show || program.empty()) {
+            sim::DescribeMachine(machine, std::cout);
+            return 0;
+        }
+        sim::RunOptions options;
+        options.program = program;
+        options.agent = user;
+        options.maxBoots = boots;
+        options.trace = trace;
+        if (file.empty()) {
+            options.machineFile = save.empty()
+                ? (std::filesystem::temp_directory_path() / ("winsim-default-" + std::to_string(::getpid()) + ".json")).string()
+                : save;
+            machine.Save(options.machineFile);
+        } else {
+            options.machineFile = file;
+        }
+        int code = sim::RunMachine(options, std::cout);
+        if (file.empty() && save.empty()) std::filesystem::remove(options.machineFile);
+        return code;
+    } catch (const sim::MachineFileError& e) {
+        std::cerr << "winsim: " << e.what() << "\n";
+        return 2;
+    }
+}

@@ -1,0 +1,148 @@
+#include "Runner.h"
+
+#include <spawn.h>
+#include <strings.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace sim {
+
+using nlohmann::json;
+
+namespace {
+
+bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+// Values of one key in a hive as the machine file keeps it (key paths are
+// case-insensitive, as in the registry).
+std::vector<std::pair<std::string, json>> HiveValues(const json& hive, const std::string& path) {
+    std::vector<std::pair<std::string, json>> out;
+    if (!hive.is_object()) return out;
+    for (auto it = hive.begin(); it != hive.end(); ++it) {
+        if (!SameText(it.key(), path) || !it.value().is_object()) continue;
+        for (auto v = it.value().begin(); v != it.value().end(); ++v) out.emplace_back(v.key(), v.value());
+    }
+    return out;
+}
+
+const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+int RunProcess(const RunOptions& options) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "WINSIM_", 7) != 0) env.push_back(*e);
+    }
+    env.push_back("WINSIM_MACHINE=" + options.machineFile);
+    if (!options.agent.empty()) env.push_back("WINSIM_AGENT=" + options.agent);
+    if (options.trace) env.push_back("WINSIM_TRACE=1");
+    std::vector<char*> envp;
+    for (auto& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::string program = options.program;
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+void PrintNew(const Machine& m, size_t from, std::ostream& out) {
+    for (size_t i = from; i < m.transcript.size(); ++i) out << "  " << m.transcript[i] << "\n";
+}
+
+}  // namespace
+
+std::string CommandProgram(const std::string& command) {
+    size_t start = command.find_first_not_of(' ');
+    if (start == std::string::npos) return "";
+    if (command[start] == '"') {
+        size_t end = command.find('"', start + 1);
+        return command.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+    }
+    // Unquoted, Windows tries ever longer prefixes at blanks; the image path
+    // of a machine is one of them or none.
+    size_t end = command.find(' ', start);
+    return command.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::vector<std::string> LogonCommands(const Machine& m) {
+    std::vector<std::string> out;
+    json full = m.ToJson();
+    // The machine's Run key first, then the user's.
+    std::vector<std::pair<std::string, json>> values = HiveValues(full["registry"], kRunKey);
+    auto user = HiveValues(full["users"][m.user]["registry"], kRunKey);
+    values.insert(values.end(), user.begin(), user.end());
+    for (auto& [name, value] : values) {
+        if (value.is_string()) out.push_back(value.get<std::string>());
+    }
+    return out;
+}
+
+void DescribeMachine(const Machine& m, std::ostream& out) {
+    const char* family = m.os.platform == 2 ? "Windows NT family" : m.os.platform == 1 ? "Windows 98/ME" : "Win32s";
+    out << "machine \"" << m.name << "\": " << family << " " << m.os.major << "." << m.os.minor << " build "
+        << m.os.build << (m.os.csd.empty() ? "" : " " + m.os.csd) << ", code page " << m.codePage << "\n";
+    out << "  user " << m.user << (m.IsAdmin() ? " (administrator)" : " (limited)") << ", boot " << m.boots
+        << ", power " << (m.power.callFails ? std::string("query fails") : "AC line " + std::to_string(m.power.acLineStatus))
+        << ", screen saver " << (m.screenSaverActive ? "on" : "off") << "\n";
+    out << "  program " << m.imagePath << ", working directory " << (m.cwdFails ? std::string("(query fails)") : m.cwd)
+        << "\n";
+    for (auto& cmd : LogonCommands(m)) out << "  starts at logon: " << cmd << "\n";
+}
+
+int RunMachine(const RunOptions& options, std::ostream& out) {
+    Machine m = Machine::Load(options.machineFile);
+    DescribeMachine(m, out);
+    std::vector<std::string> queue{m.imagePath};
+    int boots = 0;
+    while (true) {
+        for (size_t i = 0; i < queue.size(); ++i) {
+            size_t before = m.transcript.size();
+            out << "run " << queue[i] << " as " << m.user << "\n";
+            int code = RunProcess(options);
+            if (code < 0) {
+                out << "winsim: cannot start " << options.program << "\n";
+                return 3;
+            }
+            m = Machine::Load(options.machineFile);
+            PrintNew(m, before, out);
+            if (code >= 64) {
+                out << "winsim: the run ended abnormally (code " << code << ")\n";
+                return code;
+            }
+            // Windows shuts down once the program that asked has ended; the
+            // rest of the logon's programs do not run.
+            if (m.restart.pending) break;
+        }
+        if (!m.restart.pending) return 0;
+        if (++boots > options.maxBoots) {
+            out << "winsim: stopped after " << options.maxBoots << " restarts\n";
+            return 4;
+        }
+        m.Restart();
+        m.Save(options.machineFile);
+        out << "--- Windows restarts (boot " << m.boots << "); " << m.user << " logs on ---\n";
+        queue.clear();
+        for (auto& command : LogonCommands(m)) {
+            std::string program = CommandProgram(command);
+            if (SameText(program, m.imagePath)) {
+                queue.push_back(program);
+            } else {
+                out << "  logon starts \"" << command << "\": no such program on this machine\n";
+            }
+        }
+        if (queue.empty()) {
+            DescribeMachine(m, out);
+            return 0;
+        }
+    }
+}
+
+}  // namespace sim
