@@ -135,6 +135,15 @@ LONG CopyData(const sim::RegValue& v, LPDWORD type, LPBYTE data, LPDWORD cb) {
     return ERROR_SUCCESS;
 }
 
+// Enumerated names: the count must leave room for the terminating zero and
+// comes back without it.
+bool NameFits(const std::string& name, LPDWORD cch) { return name.size() + 1 <= *cch; }
+
+void PutName(const std::string& name, LPSTR out, LPDWORD cch) {
+    std::memcpy(out, name.c_str(), name.size() + 1);
+    *cch = static_cast<DWORD>(name.size());
+}
+
 }  // namespace
 
 extern "C" {
@@ -239,16 +248,12 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
     if (r != ERROR_SUCCESS) return r;
     auto sub = t.key->Subkey(dwIndex);
     if (!sub) return ERROR_NO_MORE_ITEMS;
-    const std::string& name = sub->Name();
-    // The count must leave room for the terminating zero.
-    if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
+    if (!NameFits(sub->Name(), lpcchName) || (lpClass && *lpcchClass < 1)) return ERROR_MORE_DATA;
     if (lpClass) {
-        if (*lpcchClass < 1) return ERROR_MORE_DATA;
         lpClass[0] = '\0';
         *lpcchClass = 0;
     }
-    std::memcpy(lpName, name.c_str(), name.size() + 1);
-    *lpcchName = static_cast<DWORD>(name.size());
+    PutName(sub->Name(), lpName, lpcchName);
     if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
     return ERROR_SUCCESS;
 }
@@ -262,10 +267,9 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     const auto& values = t.key->Values();
     if (dwIndex >= values.size()) return ERROR_NO_MORE_ITEMS;
     const auto& [name, value] = values[dwIndex];
-    if (name.size() + 1 > *lpcchValueName) return ERROR_MORE_DATA;
+    if (!NameFits(name, lpcchValueName)) return ERROR_MORE_DATA;
     if (lpData && *lpcbData < NeededSize(value)) return CopyData(value, lpType, lpData, lpcbData);
-    std::memcpy(lpValueName, name.c_str(), name.size() + 1);
-    *lpcchValueName = static_cast<DWORD>(name.size());
+    PutName(name, lpValueName, lpcchValueName);
     return CopyData(value, lpType, lpData, lpcbData);
 }
 

@@ -112,10 +112,10 @@ TEST_P(RegistryKeyTest, CreateReportsTheDisposition) {
     DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS, key.Create(scratch, "New\\Deep", NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
                                         &disposition));
-    EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+    EXPECT_EQ(DWORD(REG_CREATED_NEW_KEY), disposition);
     EXPECT_EQ(ERROR_SUCCESS, key.SetDword(9, "n"));
     ASSERT_EQ(ERROR_SUCCESS, key.Create(scratch, "new\\deep", NULL, 0, KEY_ALL_ACCESS, NULL, &disposition));
-    EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
+    EXPECT_EQ(DWORD(REG_OPENED_EXISTING_KEY), disposition);
     EXPECT_EQ(9u, ReadN(key));
     // The way every caller creates: no class, no attributes, no disposition.
     ASSERT_EQ(ERROR_SUCCESS, key.Create(scratch, "Other", NULL, 0, KEY_ALL_ACCESS, NULL, NULL));
@@ -201,12 +201,12 @@ TEST_P(RegistryKeyTest, SetStringStoresTheZeroAndSetDwordFourBytes) {
         ASSERT_EQ(ERROR_SUCCESS, key.SetString(s.text, "s"));
         DWORD type = 0;
         EXPECT_EQ(s.stored, ReadRaw(scratch, "s", type));
-        EXPECT_EQ(REG_SZ, type);
+        EXPECT_EQ(DWORD(REG_SZ), type);
     }
     ASSERT_EQ(ERROR_SUCCESS, key.SetDword(0x01020304u, "s"));
     DWORD type = 0;
     EXPECT_EQ("\x04\x03\x02\x01", ReadRaw(scratch, "s", type));
-    EXPECT_EQ(REG_DWORD, type);
+    EXPECT_EQ(DWORD(REG_DWORD), type);
 }
 
 TEST_P(RegistryKeyTest, OperationsReturnThePlatformsCodes) {

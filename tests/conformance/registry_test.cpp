@@ -47,14 +47,14 @@ TEST_P(RegistryTest, CreateMakesParentsReportsDispositionAndIgnoresCase) {
     DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS,
               RegCreateKeyExA(scratch, "Alpha\\Beta\\Gamma", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, &disposition));
-    EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+    EXPECT_EQ(DWORD(REG_CREATED_NEW_KEY), disposition);
     ASSERT_EQ(ERROR_SUCCESS, SetRaw(key, "n", REG_DWORD, std::string("\x07\0\0\0", 4)));
     RegCloseKey(key);
     EXPECT_TRUE(KeyExists(scratch, "Alpha\\Beta"));
 
     ASSERT_EQ(ERROR_SUCCESS,
               RegCreateKeyExA(scratch, "ALPHA\\beta\\gAmMa", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, &disposition));
-    EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
+    EXPECT_EQ(DWORD(REG_OPENED_EXISTING_KEY), disposition);
     DWORD n = 0, size = sizeof n;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "N", NULL, NULL, reinterpret_cast<BYTE*>(&n), &size));
     EXPECT_EQ(7u, n);
@@ -138,7 +138,7 @@ TEST_P(RegistryTest, QueryWithoutBufferReportsTheSize) {
     DWORD type = 0, size = 0;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch, "s", NULL, &type, NULL, &size));
     EXPECT_EQ(6u, size);
-    EXPECT_EQ(REG_SZ, type);
+    EXPECT_EQ(DWORD(REG_SZ), type);
     size = 0;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch, "b", NULL, &type, NULL, &size));
     EXPECT_EQ(300u, size);
@@ -239,7 +239,7 @@ TEST_P(RegistryTest, HandleOfADeletedKeyReportsKeyDeleted) {
     // The name is free again: a new, empty key.
     DWORD disposition = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(scratch, "Gone", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, &disposition));
-    EXPECT_EQ(REG_CREATED_NEW_KEY, disposition);
+    EXPECT_EQ(DWORD(REG_CREATED_NEW_KEY), disposition);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "v", NULL, NULL, NULL, &size));
     RegCloseKey(key);
 }
@@ -347,7 +347,7 @@ TEST_P(LocalMachineRightsTest, OnlyReadingIsAllowedOnTheNTFamily) {
     key = NULL;
     ASSERT_EQ(ERROR_SUCCESS,
               RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, NULL, 0, KEY_READ, NULL, &key, &disposition));
-    EXPECT_EQ(REG_OPENED_EXISTING_KEY, disposition);
+    EXPECT_EQ(DWORD(REG_OPENED_EXISTING_KEY), disposition);
     RegCloseKey(key);
     key = NULL;
     EXPECT_EQ(denied, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\WinqorConformance", 0, NULL, 0, KEY_READ, NULL,
