@@ -156,24 +156,26 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
             m.transcript.push_back(list[i].get<std::string>());
         }
     }
-    try {
-        if (r.Has("registry")) m.registry.LoadLocalMachine(r.Raw("registry"));
-        if (r.Has("users")) {
-            const json& us = r.Raw("users");
-            if (!us.is_object()) r.Fail("users", "expected an object of users");
-            for (auto it = us.begin(); it != us.end(); ++it) {
-                Reader u(it.value(), source, "/users/" + it.key());
-                u.OnlyKnown({"admin", "registry"});
-                UserInfo info;
-                u.Get("admin", info.admin);
-                m.users[it.key()] = info;
-                m.registry.LoadUser(it.key(), u.Has("registry") ? u.Raw("registry") : json::object());
-            }
+    // The registry names the place inside the file; the file's name comes from here.
+    auto loadHive = [&](auto&& load) {
+        try {
+            load();
+        } catch (const std::exception& e) {
+            throw MachineFileError(source + ": " + e.what());
         }
-    } catch (const MachineFileError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw MachineFileError(source + ": registry: " + e.what());
+    };
+    if (r.Has("registry")) loadHive([&] { m.registry.LoadLocalMachine(r.Raw("registry")); });
+    if (r.Has("users")) {
+        const json& us = r.Raw("users");
+        if (!us.is_object()) r.Fail("users", "expected an object of users");
+        for (auto it = us.begin(); it != us.end(); ++it) {
+            Reader u(it.value(), source, "/users/" + it.key());
+            u.OnlyKnown({"admin", "registry"});
+            UserInfo info;
+            u.Get("admin", info.admin);
+            m.users[it.key()] = info;
+            loadHive([&] { m.registry.LoadUser(it.key(), u.Has("registry") ? u.Raw("registry") : json::object()); });
+        }
     }
     if (m.users.find(m.user) == m.users.end()) {
         m.users[m.user] = UserInfo{};
@@ -257,6 +259,7 @@ void Machine::Restart() {
     nextUser.clear();
     // Other programs' mutexes belong to a session that ended.
     foreignMutexes.clear();
+    registry.ClearDynData();
 }
 
 Machine Machine::Default() { return Parse(kDefaultMachine, "built-in default machine"); }
