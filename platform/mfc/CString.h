@@ -56,7 +56,9 @@ public:
     int Find(LPCSTR pszSub, int nStart = 0) const;
 
     // printf-style; the result may be of any length. A format that the
-    // runtime cannot expand leaves the string empty.
+    // runtime cannot expand leaves the string empty. Pass a CString to %s
+    // as (LPCSTR): the object itself is no char pointer, as it was in the
+    // original framework.
     void Format(LPCSTR pszFormat, ...) AFX_PRINTF_CHECK(2, 3);
     void FormatV(LPCSTR pszFormat, va_list args);
 
