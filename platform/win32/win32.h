@@ -5,6 +5,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <commctrl.h>
 #include <winioctl.h>
 #include <ntddscsi.h>
 #include <direct.h>

@@ -81,7 +81,7 @@ typedef void* HGDIOBJ;
 typedef HANDLE HGLOBAL;
 typedef HANDLE HLOCAL;
 
-typedef LONG_PTR (WINAPI* FARPROC)();
+typedef INT_PTR (WINAPI* FARPROC)();
 
 #ifndef FALSE
 #define FALSE 0

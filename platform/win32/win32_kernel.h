@@ -97,6 +97,7 @@ int WINAPI GetThreadPriority(HANDLE hThread);
 void WINAPI ExitThread(DWORD dwExitCode);
 void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetTickCount(void);
+int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
