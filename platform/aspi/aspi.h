@@ -2,6 +2,8 @@
 // Windows ships no header for it, so both builds use this one. The manager
 // is loaded at run time; only the entry points' types are declared here.
 #pragma once
+#include <cstddef>
+
 #include "win32.h"
 
 // Command codes (SRB_Cmd).
