@@ -1,0 +1,3 @@
+#include "update/FirmwareIndex.h"
+
+int g_nFirmIndex = 0;
