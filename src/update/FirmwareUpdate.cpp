@@ -1,0 +1,87 @@
+#include "update/FirmwareUpdate.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "drive/CDriveAccess.h"
+#include "update/FirmwareImage.h"
+#include "update/FirmwareIndex.h"
+
+struct WorkerParam WorkerParam = {0, NULL};
+
+namespace {
+
+const DWORD BLOCK_SIZE = 0x8000;
+const DWORD PAGE_HEADER = 8;
+const DWORD PAGE_SIZE = PAGE_HEADER + BLOCK_SIZE;
+
+const BYTE FUNC_DOWNLOAD_START = 0xF0;
+const BYTE FUNC_DOWNLOAD_DATA = 0xC0;  // with argument 0: end of data
+
+// Header of a vendor diagnostic page 0x88; the page length counts the four
+// header bytes after byte 3 plus any data.
+void WritePageHeader(BYTE* pPage, BYTE byFunction, BYTE byArgument, DWORD dwData) {
+    DWORD dwLength = 4 + dwData;
+    pPage[0] = 0x88;
+    pPage[1] = 0x00;
+    pPage[2] = (BYTE)(dwLength >> 8);
+    pPage[3] = (BYTE)dwLength;
+    pPage[4] = 0x00;
+    pPage[5] = byFunction;
+    pPage[6] = byArgument;
+    pPage[7] = 0x00;
+}
+
+// An 8-byte page on its own; the buffer is named before the page is written.
+bool SendShortPage(CDriveAccess& drive, BYTE* pPage, BYTE byFunction, BYTE byArgument) {
+    drive.SetDataBuffer(pPage, PAGE_HEADER);
+    WritePageHeader(pPage, byFunction, byArgument, 0);
+    return drive.SendDiagnostic(0, PAGE_HEADER) == SS_COMP;
+}
+
+UINT Download(CDriveAccess& drive, BYTE byDrive, const BYTE* pWorking, LONG nBlocks, BYTE* pPage) {
+    drive.SelectDrive(byDrive);
+    drive.SetDataBuffer(pPage, 16);
+    // The tray must open whatever these return: some drives refuse them
+    // with no medium loaded.
+    drive.PreventAllowMediumRemoval(0);
+    drive.StartStopUnit(0, 0, 1);
+
+    // The drive needs the time to settle after the eject before it takes
+    // a download.
+    Sleep(2000);
+    Sleep(60000);
+    Sleep(60000);
+
+    if (!SendShortPage(drive, pPage, FUNC_DOWNLOAD_START, 0x00)) return 1;
+    Sleep(3000);
+    if (!SendShortPage(drive, pPage, FUNC_DOWNLOAD_START, 0xFF)) return 1;
+
+    drive.SetDataBuffer(pPage, PAGE_SIZE);
+    for (LONG n = 0; n < nBlocks; ++n) {
+        WritePageHeader(pPage, FUNC_DOWNLOAD_DATA, (BYTE)(n + 1), BLOCK_SIZE);
+        memcpy(pPage + PAGE_HEADER, pWorking + (DWORD)n * BLOCK_SIZE, BLOCK_SIZE);
+        if (drive.SendDiagnostic(0, (WORD)PAGE_SIZE) != SS_COMP) return 1;
+    }
+
+    if (!SendShortPage(drive, pPage, FUNC_DOWNLOAD_DATA, 0x00)) return 1;
+    // Let the drive finish writing its flash before anyone talks to it.
+    Sleep(2000);
+    return 0;
+}
+
+}  // namespace
+
+UINT FirmwareUpdateThread(LPVOID pParam) {
+    const struct WorkerParam* pWork = (const struct WorkerParam*)pParam;
+    int nFirmIndex = g_nFirmIndex;
+
+    std::unique_ptr<BYTE[]> pWorking(new (std::nothrow) BYTE[FIRM_WORK_SIZE]);
+    std::unique_ptr<BYTE[]> pPage(new (std::nothrow) BYTE[PAGE_SIZE]);
+    if (!pWorking || !pPage) return 1;
+
+    DescrambleImage(nFirmIndex, pWorking.get());
+    if (!VerifyImage(nFirmIndex, pWorking.get())) return 1;
+    return Download(*pWork->pDrive, pWork->byDrive, pWorking.get(), g_adwFirmBlocks[nFirmIndex], pPage.get());
+}
