@@ -1,5 +1,6 @@
 #include "Machine.h"
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,307 @@ private:
     std::string m_path;
 };
 
+// A byte written as a number or as hex text ("0x1D"), as people write opcodes.
+int ReadByte(const Reader& r, const char* key) {
+    const json& v = r.Raw(key);
+    if (v.is_string()) {
+        const std::string t = v.get<std::string>();
+        size_t used = 0;
+        unsigned long n = 0;
+        bool ok = t.size() > 2 && t.size() <= 4 && (t[0] == '0') && (t[1] == 'x' || t[1] == 'X');
+        if (ok) {
+            try {
+                n = std::stoul(t.substr(2), &used, 16);
+            } catch (const std::exception&) {
+                ok = false;
+            }
+        }
+        if (!ok || used != t.size() - 2) r.Fail(key, "expected a byte, as a number or as \"0x..\"");
+        return static_cast<int>(n);
+    }
+    uint32_t n = 0;
+    r.Get(key, n);
+    if (n > 255) r.Fail(key, "a byte is 0 to 255");
+    return static_cast<int>(n);
+}
+
+std::string ByteText(int v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "0x%02X", v);
+    return b;
+}
+
+std::string ToHexText(const std::vector<uint8_t>& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (uint8_t b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+std::vector<uint8_t> ReadHexText(const Reader& r, const char* key) {
+    std::string t;
+    r.Get(key, t);
+    if (t.size() % 2) r.Fail(key, "odd number of hex digits");
+    std::vector<uint8_t> out(t.size() / 2);
+    for (size_t i = 0; i < t.size(); ++i) {
+        char c = t[i];
+        int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (v < 0) r.Fail(key, "not a hex digit at " + std::to_string(i));
+        out[i / 2] = static_cast<uint8_t>(out[i / 2] << 4 | v);
+    }
+    return out;
+}
+
+std::string TextUpTo(const Reader& r, const char* key, size_t max) {
+    std::string t;
+    r.Get(key, t);
+    if (t.size() > max) r.Fail(key, "longer than " + std::to_string(max) + " characters");
+    return t;
+}
+
+Fault ReadFault(const Reader& r) {
+    r.OnlyKnown({"opcode", "page", "function", "argument", "hang", "status", "sense", "senseByte19", "times"});
+    Fault f;
+    if (r.Has("opcode")) f.opcode = ReadByte(r, "opcode");
+    if (r.Has("page")) f.page = ReadByte(r, "page");
+    if (r.Has("function")) f.function = ReadByte(r, "function");
+    if (r.Has("argument")) f.argument = ReadByte(r, "argument");
+    r.Get("hang", f.hang);
+    if (f.hang && (r.Has("status") || r.Has("sense"))) r.Fail("hang", "a command that never completes has no status");
+    if (r.Has("status")) f.status = static_cast<uint8_t>(ReadByte(r, "status"));
+    if (r.Has("sense")) {
+        std::string t;
+        r.Get("sense", t);
+        auto s = Sense::Parse(t);
+        if (!s) r.Fail("sense", "expected \"KK/AA/QQ\" in hex, e.g. \"05/24/00\"");
+        if (f.status != scsi::kCheckCondition) r.Fail("sense", "sense data comes only with status 2 (CHECK CONDITION)");
+        f.sense = *s;
+    } else if (!f.hang && f.status == scsi::kCheckCondition) {
+        r.Fail("", "CHECK CONDITION needs its \"sense\"");
+    }
+    if (r.Has("senseByte19")) f.senseByte19 = static_cast<uint8_t>(ReadByte(r, "senseByte19"));
+    if (r.Has("times")) {
+        const json& t = r.Raw("times");
+        if (t.is_string() && t.get<std::string>() == "always") {
+            f.always = true;
+        } else if (!t.is_number_integer()) {
+            r.Fail("times", "expected a count or \"always\"");
+        } else {
+            r.Get("times", f.times);
+            if (f.times == 0) r.Fail("times", "a fault that never happens is a mistake");
+        }
+    }
+    return f;
+}
+
+json FaultJson(const Fault& f) {
+    json j = json::object();
+    if (f.opcode != Fault::kAny) j["opcode"] = ByteText(f.opcode);
+    if (f.page != Fault::kAny) j["page"] = ByteText(f.page);
+    if (f.function != Fault::kAny) j["function"] = ByteText(f.function);
+    if (f.argument != Fault::kAny) j["argument"] = ByteText(f.argument);
+    if (f.hang) {
+        j["hang"] = true;
+    } else {
+        j["status"] = ByteText(f.status);
+        if (f.status == scsi::kCheckCondition) j["sense"] = f.sense.Text();
+    }
+    if (f.senseByte19) j["senseByte19"] = ByteText(*f.senseByte19);
+    if (f.always) {
+        j["times"] = "always";
+    } else {
+        j["times"] = f.times;
+    }
+    return j;
+}
+
+const char* kAttentions[] = {"none", "medium-changed", "power-on"};
+
+// A device description: the same form behind a drive letter and an ASPI target.
+ScsiDevice ReadDevice(const Reader& r) {
+    r.OnlyKnown({"model", "type", "vendor", "product", "revision", "firmware", "family", "level", "medium", "tray",
+                 "prevented", "unitAttention", "senseByte19", "unitAttentionStorm", "faults", "diagnosticResults",
+                 "download"});
+    if (!r.Has("model")) r.Fail("model", "missing: ZQ-X9046, ZQ-X7301, optical or disk");
+    std::string name;
+    r.Get("model", name);
+    auto model = ScsiDevice::ModelByName(name);
+    if (!model) r.Fail("model", "unknown model \"" + name + "\" (known: ZQ-X9046, ZQ-X7301, optical, disk)");
+    ScsiDevice d(*model);
+    if (r.Has("type")) {
+        d.deviceType = static_cast<uint8_t>(ReadByte(r, "type"));
+        if (d.deviceType > 0x1F) r.Fail("type", "a peripheral device type is 0 to 31");
+    }
+    if (r.Has("vendor")) d.vendor = TextUpTo(r, "vendor", 8);
+    if (r.Has("product")) d.product = TextUpTo(r, "product", 16);
+    if (r.Has("firmware")) {
+        if (!d.CarriesFirmware()) r.Fail("firmware", "this model has no firmware image");
+        for (const char* k : {"revision", "family", "level"})
+            if (r.Has(k)) r.Fail(k, "comes from the \"firmware\" image given beside it");
+        d.firmware = ReadHexText(r, "firmware");
+        if (d.firmware.size() != firmware::kImageSize)
+            r.Fail("firmware", "the image is " + std::to_string(firmware::kImageSize) + " bytes, not " +
+                                   std::to_string(d.firmware.size()));
+    }
+    if (r.Has("revision")) d.SetRevision(TextUpTo(r, "revision", 4));
+    if ((r.Has("family") || r.Has("level")) && !d.CarriesFirmware())
+        r.Fail(r.Has("family") ? "family" : "level", "only the Valtora models answer the family query");
+    if (r.Has("family")) d.SetFamily(TextUpTo(r, "family", 2));
+    if (r.Has("level")) d.SetLevel(static_cast<uint8_t>(ReadByte(r, "level")));
+    if (r.Has("medium")) {
+        const json& m = r.Raw("medium");
+        if (m.is_null()) {
+            if (!d.Removable()) r.Fail("medium", "a hard disk always has its medium");
+            d.medium.reset();
+        } else {
+            Reader mr = r.Child("medium");
+            mr.OnlyKnown({"blocks"});
+            Medium medium;
+            mr.Get("blocks", medium.blocks);
+            d.medium = medium;
+        }
+    }
+    if (r.Has("tray")) {
+        std::string t;
+        r.Get("tray", t);
+        if (t != "open" && t != "closed") r.Fail("tray", "expected \"open\" or \"closed\"");
+        if (t == "open" && !d.Removable()) r.Fail("tray", "a hard disk has no tray");
+        if (t == "open" && d.medium) r.Fail("tray", "an open tray holds no medium");
+        d.trayOpen = t == "open";
+    }
+    r.Get("prevented", d.prevented);
+    if (r.Has("unitAttention")) {
+        std::string t;
+        r.Get("unitAttention", t);
+        bool found = false;
+        for (int i = 0; i < 3; ++i) {
+            if (t != kAttentions[i]) continue;
+            d.attention = static_cast<ScsiDevice::Attention>(i);
+            found = true;
+        }
+        if (!found) r.Fail("unitAttention", "expected \"none\", \"medium-changed\" or \"power-on\"");
+    }
+    if (r.Has("senseByte19")) d.senseByte19 = static_cast<uint8_t>(ReadByte(r, "senseByte19"));
+    if (r.Has("unitAttentionStorm")) {
+        const json& s = r.Raw("unitAttentionStorm");
+        if (s.is_string() && s.get<std::string>() == "forever") {
+            d.stormForever = true;
+        } else if (!s.is_number_integer()) {
+            r.Fail("unitAttentionStorm", "expected a count of commands or \"forever\"");
+        } else {
+            r.Get("unitAttentionStorm", d.stormLeft);
+        }
+    }
+    if (r.Has("faults")) {
+        const json& list = r.Raw("faults");
+        if (!list.is_array()) r.Fail("faults", "expected a list of faults");
+        for (size_t i = 0; i < list.size(); ++i)
+            d.faults.push_back(ReadFault(Reader(list[i], r.Source(), r.Path() + "/faults/" + std::to_string(i))));
+    }
+    if (r.Has("diagnosticResults")) d.diagnosticResults = ReadHexText(r, "diagnosticResults");
+    if (r.Has("download")) {
+        Reader dr = r.Child("download");
+        dr.OnlyKnown({"stage", "data"});
+        dr.Get("stage", d.download.stage);
+        if (d.download.stage > 2) dr.Fail("stage", "0 (none), 1 (started) or 2 (receiving blocks)");
+        if (dr.Has("data")) d.download.data = ReadHexText(dr, "data");
+        if (d.download.data.size() % firmware::kBlockSize || d.download.data.size() > firmware::kImageSize)
+            dr.Fail("data", "whole blocks of 32 KiB, at most the flash's size");
+        d.download.blocks = static_cast<int>(d.download.data.size() / firmware::kBlockSize);
+    }
+    return d;
+}
+
+json DeviceJson(const ScsiDevice& d) {
+    json j = json::object();
+    j["model"] = ScsiDevice::ModelName(d.model());
+    const ScsiDevice plain(d.model());
+    if (d.deviceType != plain.deviceType) j["type"] = d.deviceType;
+    if (d.vendor != plain.vendor) j["vendor"] = d.vendor;
+    if (d.product != plain.product) j["product"] = d.product;
+    if (d.CarriesFirmware() && !d.FirmwareIsFactory()) {
+        j["firmware"] = ToHexText(d.firmware);
+    } else {
+        j["revision"] = d.Revision();
+        if (d.CarriesFirmware()) {
+            j["family"] = d.Family();
+            j["level"] = d.Level();
+        }
+    }
+    j["medium"] = d.medium ? json{{"blocks", d.medium->blocks}} : json(nullptr);
+    j["tray"] = d.trayOpen ? "open" : "closed";
+    j["prevented"] = d.prevented;
+    j["unitAttention"] = kAttentions[static_cast<int>(d.attention)];
+    if (d.senseByte19) j["senseByte19"] = ByteText(d.senseByte19);
+    if (d.stormForever) {
+        j["unitAttentionStorm"] = "forever";
+    } else if (d.stormLeft) {
+        j["unitAttentionStorm"] = d.stormLeft;
+    }
+    if (!d.faults.empty()) {
+        json list = json::array();
+        for (const auto& f : d.faults) list.push_back(FaultJson(f));
+        j["faults"] = list;
+    }
+    if (!d.diagnosticResults.empty()) j["diagnosticResults"] = ToHexText(d.diagnosticResults);
+    if (d.download.stage) j["download"] = {{"stage", d.download.stage}, {"data", ToHexText(d.download.data)}};
+    return j;
+}
+
+const char* kDriveTypes[] = {"unknown", "none", "removable", "fixed", "remote", "cdrom", "ramdisk"};
+
+void ReadDrives(const Reader& r, std::map<char, DriveLetter>& drives) {
+    const json& all = r.Raw("drives");
+    if (!all.is_object()) r.Fail("drives", "expected an object of drive letters, e.g. {\"C:\": {\"type\": \"fixed\"}}");
+    Reader list = r.Child("drives");
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        const std::string& key = it.key();
+        char letter = key.size() == 2 && key[1] == ':' ? static_cast<char>(std::toupper(static_cast<unsigned char>(key[0]))) : 0;
+        if (letter < 'A' || letter > 'Z') list.Fail(key, "expected a drive letter and a colon, e.g. \"D:\"");
+        if (drives.count(letter)) list.Fail(key, "the letter is given twice");
+        Reader d = list.Child(key.c_str());
+        d.OnlyKnown({"type", "device", "maxTransfer", "alignmentMask", "refuseCapabilities"});
+        DriveLetter drive;
+        std::string type;
+        if (!d.Has("type")) d.Fail("type", "missing: removable, fixed, remote, cdrom or ramdisk");
+        d.Get("type", type);
+        uint32_t code = 0;
+        for (uint32_t i = 2; i < 7; ++i)
+            if (type == kDriveTypes[i]) code = i;
+        if (!code) d.Fail("type", "unknown type \"" + type + "\" (removable, fixed, remote, cdrom or ramdisk)");
+        drive.type = code;
+        d.Get("maxTransfer", drive.maxTransfer);
+        d.Get("alignmentMask", drive.alignmentMask);
+        if (drive.alignmentMask & (drive.alignmentMask + 1)) d.Fail("alignmentMask", "expected one less than a power of two");
+        d.Get("refuseCapabilities", drive.refuseCapabilities);
+        if (d.Has("device")) {
+            if (code == 4 || code == 6) d.Fail("device", "a " + type + " drive has no SCSI device");
+            drive.device = ReadDevice(d.Child("device"));
+            drive.device->place = std::string(1, letter) + ":";
+        }
+        drives[letter] = std::move(drive);
+    }
+}
+
+json DrivesJson(const std::map<char, DriveLetter>& drives) {
+    json j = json::object();
+    for (const auto& [letter, drive] : drives) {
+        json d = {{"type", kDriveTypes[drive.type < 7 ? drive.type : 0]}};
+        if (drive.device) {
+            d["device"] = DeviceJson(*drive.device);
+            d["maxTransfer"] = drive.maxTransfer;
+            d["alignmentMask"] = drive.alignmentMask;
+            d["refuseCapabilities"] = drive.refuseCapabilities;
+        }
+        j[std::string(1, letter) + ":"] = d;
+    }
+    return j;
+}
+
 const char* kDefaultMachine = R"({
   "name": "Windows XP (English), default",
   "os": { "platform": 2, "major": 5, "minor": 1, "build": 2600, "csd": "Service Pack 2" },
@@ -75,6 +377,10 @@ const char* kDefaultMachine = R"({
   "screenSaverActive": true,
   "cwd": "C:\\WINQOR",
   "imagePath": "C:\\WINQOR\\WINQOR.EXE",
+  "drives": {
+    "C:": { "type": "fixed" },
+    "D:": { "type": "cdrom", "device": { "model": "ZQ-X9046", "revision": "1H12", "medium": { "blocks": 2295104 } } }
+  },
   "registry": {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion": {},
     "SYSTEM\\CurrentControlSet\\Services": {}
@@ -95,7 +401,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     Reader r(j, source, "");
     r.OnlyKnown({"name", "os", "power", "codePage", "user", "users", "nextUser", "screenSaverActive", "cwd",
                  "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "registry",
-                 "transcript"});
+                 "transcript", "drives"});
     r.Get("name", m.name);
     if (r.Has("os")) {
         Reader o = r.Child("os");
@@ -148,6 +454,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         p.Get("flags", m.restart.flags);
         p.Get("by", m.restart.by);
     }
+    if (r.Has("drives")) ReadDrives(r, m.drives);
     if (r.Has("transcript")) {
         const json& list = r.Raw("transcript");
         if (!list.is_array()) r.Fail("transcript", "expected a list of lines");
@@ -181,6 +488,10 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         m.users[m.user] = UserInfo{};
         m.registry.LoadUser(m.user, json::object());
     }
+    // Every Windows user profile and machine hive has these keys.
+    for (auto& entry : m.users) m.registry.CreateKey(entry.first, Hive::CurrentUser, "Software");
+    m.registry.CreateKey("", Hive::LocalMachine, "SOFTWARE");
+    m.registry.CreateKey("", Hive::LocalMachine, "SYSTEM");
     if (!m.nextUser.empty() && m.users.find(m.nextUser) == m.users.end())
         r.Fail("nextUser", "no such user in /users");
     return m;
@@ -237,6 +548,7 @@ json Machine::ToJson() const {
     j["boots"] = boots;
     j["restart"] = {{"pending", restart.pending}, {"flags", restart.flags}, {"by", restart.by}};
     j["registry"] = registry.SaveLocalMachine();
+    j["drives"] = DrivesJson(drives);
     j["transcript"] = transcript;
     return j;
 }

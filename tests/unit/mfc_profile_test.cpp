@@ -24,7 +24,8 @@ protected:
         sim::Machine m = sim::Machine::Default();
         m.os.platform = platform;
         if (platform == 1) m.os.major = 4;
-        if (withSoftwareKey) m.registry.CreateKey(m.user, Hive::CurrentUser, "Software");
+        // Every profile has Software; the odd machine without it is made by hand.
+        if (!withSoftwareKey) m.registry.DeleteKeyTree(m.user, Hive::CurrentUser, "Software");
         sim::Process::Boot(m);
     }
 
