@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../devices/DriveLetter.h"
 #include "../registry/Registry.h"
 
 namespace sim {
@@ -68,10 +69,14 @@ public:
     uint64_t boots = 1;
     RestartRequest restart;
     Registry registry;
+    // Drive letters, 'A' to 'Z', with the devices behind them.
+    std::map<char, DriveLetter> drives;
     // Lines of the transcript written by runs on this machine.
     std::vector<std::string> transcript;
 
     bool IsNT() const { return os.platform == 2; }
+    // The device behind a drive letter, or null.
+    ScsiDevice* DeviceAt(char letter);
     bool IsAdmin() const;
 
     // Parses a machine file's text; source names it in errors.
