@@ -572,6 +572,14 @@ void Machine::Restart() {
     // Other programs' mutexes belong to a session that ended.
     foreignMutexes.clear();
     registry.ClearDynData();
+    // Drives are powered anew; a disc stays where it was.
+    for (auto& entry : drives)
+        if (entry.second.device) entry.second.device->Reset();
+}
+
+ScsiDevice* Machine::DeviceAt(char letter) {
+    auto it = drives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+    return it == drives.end() || !it->second.device ? nullptr : &*it->second.device;
 }
 
 Machine Machine::Default() { return Parse(kDefaultMachine, "built-in default machine"); }
