@@ -128,6 +128,16 @@ std::string TextUpTo(const Reader& r, const char* key, size_t max) {
     return t;
 }
 
+// A count, or a word that means without end; returns whether it was the word.
+bool ReadCountOr(const Reader& r, const char* key, const char* word, uint32_t& count, bool& endless) {
+    const json& v = r.Raw(key);
+    endless = v.is_string() && v.get<std::string>() == word;
+    if (endless) return true;
+    if (!v.is_number_integer()) r.Fail(key, std::string("expected a count or \"") + word + "\"");
+    r.Get(key, count);
+    return false;
+}
+
 Fault ReadFault(const Reader& r) {
     r.OnlyKnown({"opcode", "page", "function", "argument", "hang", "status", "sense", "senseByte19", "times"});
     Fault f;
@@ -149,17 +159,8 @@ Fault ReadFault(const Reader& r) {
         r.Fail("", "CHECK CONDITION needs its \"sense\"");
     }
     if (r.Has("senseByte19")) f.senseByte19 = static_cast<uint8_t>(ReadByte(r, "senseByte19"));
-    if (r.Has("times")) {
-        const json& t = r.Raw("times");
-        if (t.is_string() && t.get<std::string>() == "always") {
-            f.always = true;
-        } else if (!t.is_number_integer()) {
-            r.Fail("times", "expected a count or \"always\"");
-        } else {
-            r.Get("times", f.times);
-            if (f.times == 0) r.Fail("times", "a fault that never happens is a mistake");
-        }
-    }
+    if (r.Has("times") && !ReadCountOr(r, "times", "always", f.times, f.always) && f.times == 0)
+        r.Fail("times", "a fault that never happens is a mistake");
     return f;
 }
 
@@ -251,16 +252,7 @@ ScsiDevice ReadDevice(const Reader& r) {
         if (!found) r.Fail("unitAttention", "expected \"none\", \"medium-changed\" or \"power-on\"");
     }
     if (r.Has("senseByte19")) d.senseByte19 = static_cast<uint8_t>(ReadByte(r, "senseByte19"));
-    if (r.Has("unitAttentionStorm")) {
-        const json& s = r.Raw("unitAttentionStorm");
-        if (s.is_string() && s.get<std::string>() == "forever") {
-            d.stormForever = true;
-        } else if (!s.is_number_integer()) {
-            r.Fail("unitAttentionStorm", "expected a count of commands or \"forever\"");
-        } else {
-            r.Get("unitAttentionStorm", d.stormLeft);
-        }
-    }
+    if (r.Has("unitAttentionStorm")) ReadCountOr(r, "unitAttentionStorm", "forever", d.stormLeft, d.stormForever);
     if (r.Has("faults")) {
         const json& list = r.Raw("faults");
         if (!list.is_array()) r.Fail("faults", "expected a list of faults");

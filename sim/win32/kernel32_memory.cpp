@@ -50,9 +50,17 @@ HGLOBAL Allocate(UINT flags, size_t bytes) {
     return reinterpret_cast<HGLOBAL>(handle);
 }
 
-Block* Find(Heap& heap, HGLOBAL h) {
+// Runs use on the block of handle h, or fails the call with `failed`.
+template <class T, class Use>
+T WithBlock(HGLOBAL h, T failed, Use use) {
+    auto& heap = TheHeap();
+    std::lock_guard<std::mutex> lock(heap.mu);
     auto it = heap.blocks.find(reinterpret_cast<uintptr_t>(h));
-    return it == heap.blocks.end() ? nullptr : it->second.get();
+    if (it == heap.blocks.end()) {
+        Proc().SetLastError(ERROR_INVALID_HANDLE);
+        return failed;
+    }
+    return use(*it->second);
 }
 
 HGLOBAL Free(HGLOBAL h) {
@@ -93,46 +101,29 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL h) { return Free(h); }
 HLOCAL WINAPI LocalFree(HLOCAL h) { return Free(h); }
 
 LPVOID WINAPI GlobalLock(HGLOBAL h) {
-    auto& heap = TheHeap();
-    std::lock_guard<std::mutex> lock(heap.mu);
-    Block* b = Find(heap, h);
-    if (!b) {
-        Proc().SetLastError(ERROR_INVALID_HANDLE);
-        return NULL;
-    }
-    if (b->moveable) ++b->locks;
-    return b->bytes.get();
+    return WithBlock<LPVOID>(h, NULL, [](Block& b) {
+        if (b.moveable) ++b.locks;
+        return static_cast<LPVOID>(b.bytes.get());
+    });
 }
 
 BOOL WINAPI GlobalUnlock(HGLOBAL h) {
-    auto& heap = TheHeap();
-    std::lock_guard<std::mutex> lock(heap.mu);
-    Block* b = Find(heap, h);
-    if (!b) {
-        Proc().SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (b->locks == 0) {
-        // A fixed block is never locked.
-        Proc().SetLastError(b->moveable ? kErrorNotLocked : ERROR_SUCCESS);
-        return FALSE;
-    }
-    if (--b->locks == 0) {
-        Proc().SetLastError(ERROR_SUCCESS);
-        return FALSE;
-    }
-    return TRUE;
+    return WithBlock<BOOL>(h, FALSE, [](Block& b) {
+        if (b.locks == 0) {
+            // A fixed block is never locked.
+            Proc().SetLastError(b.moveable ? kErrorNotLocked : ERROR_SUCCESS);
+            return FALSE;
+        }
+        if (--b.locks == 0) {
+            Proc().SetLastError(ERROR_SUCCESS);
+            return FALSE;
+        }
+        return TRUE;
+    });
 }
 
 SIZE_T WINAPI GlobalSize(HGLOBAL h) {
-    auto& heap = TheHeap();
-    std::lock_guard<std::mutex> lock(heap.mu);
-    Block* b = Find(heap, h);
-    if (!b) {
-        Proc().SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return b->size;
+    return WithBlock<SIZE_T>(h, 0, [](Block& b) { return static_cast<SIZE_T>(b.size); });
 }
 
 }  // extern "C"
