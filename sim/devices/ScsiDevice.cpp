@@ -109,9 +109,9 @@ std::string TraceEntry::Text(const std::string& where) const {
                        kDirections[static_cast<int>(direction)] + " " + std::to_string(length);
     if (!dataOut.empty()) line += " [" + Hex(dataOut) + (transferred > dataOut.size() ? " ...]" : "]");
     if (!completes) return line + " | never completes";
-    char status_[8];
-    std::snprintf(status_, sizeof status_, "%02X", status);
-    line += " | moved " + std::to_string(transferred) + " | status " + status_;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X", status);
+    line += " | moved " + std::to_string(transferred) + " | status " + hex;
     if (status == kCheckCondition) line += " sense " + sense.Text();
     return line + " | " + std::to_string(durationMs) + " ms";
 }

@@ -117,6 +117,10 @@ TEST(MachineDrives, WhatTheDriveWentThroughIsKept) {
     d.firmware[0x5000] = 0x42;
     d.trayOpen = true;
     d.medium.reset();
+    // A run may end halfway through a download; the drive stays powered.
+    d.download.stage = 2;
+    d.download.data.assign(sim::firmware::kBlockSize, 0x77);
+    d.diagnosticResults = {0x88, 0, 0, 12};
 
     const json saved = sim::Proc().machine().ToJson();
     const json& dev = saved["drives"]["D:"]["device"];
@@ -126,8 +130,13 @@ TEST(MachineDrives, WhatTheDriveWentThroughIsKept) {
     EXPECT_FALSE(dev.contains("revision"));
     ASSERT_TRUE(dev.contains("firmware"));
     Machine again = Machine::FromJson(saved, "after.json");
-    EXPECT_EQ(d.firmware, again.DeviceAt('D')->firmware);
-    EXPECT_EQ("1H13", again.DeviceAt('D')->Revision());
+    const ScsiDevice& after = *again.DeviceAt('D');
+    EXPECT_EQ(d.firmware, after.firmware);
+    EXPECT_EQ("1H13", after.Revision());
+    EXPECT_EQ(2, after.download.stage);
+    EXPECT_EQ(1, after.download.blocks);
+    EXPECT_EQ(d.download.data, after.download.data);
+    EXPECT_EQ(d.diagnosticResults, after.diagnosticResults);
 }
 
 TEST(MachineDrives, RestartPowersTheDrivesAnewAndLeavesTheirDiscs) {
