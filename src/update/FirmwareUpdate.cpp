@@ -7,37 +7,23 @@
 #include "drive/CDriveAccess.h"
 #include "update/FirmwareImage.h"
 #include "update/FirmwareIndex.h"
+#include "update/VendorPage.h"
 
 struct WorkerParam WorkerParam = {0, NULL};
 
 namespace {
 
-const DWORD BLOCK_SIZE = 0x8000;
-const DWORD PAGE_HEADER = 8;
-const DWORD PAGE_SIZE = PAGE_HEADER + BLOCK_SIZE;
+const WORD BLOCK_SIZE = 0x8000;
+const WORD PAGE_SIZE = VENDOR_PAGE_HEAD + BLOCK_SIZE;
 
 const BYTE FUNC_DOWNLOAD_START = 0xF0;
 const BYTE FUNC_DOWNLOAD_DATA = 0xC0;  // with argument 0: end of data
 
-// Header of a vendor diagnostic page 0x88; the page length counts the four
-// header bytes after byte 3 plus any data.
-void WritePageHeader(BYTE* pPage, BYTE byFunction, BYTE byArgument, DWORD dwData) {
-    DWORD dwLength = 4 + dwData;
-    pPage[0] = 0x88;
-    pPage[1] = 0x00;
-    pPage[2] = (BYTE)(dwLength >> 8);
-    pPage[3] = (BYTE)dwLength;
-    pPage[4] = 0x00;
-    pPage[5] = byFunction;
-    pPage[6] = byArgument;
-    pPage[7] = 0x00;
-}
-
 // An 8-byte page on its own; the buffer is named before the page is written.
 bool SendShortPage(CDriveAccess& drive, BYTE* pPage, BYTE byFunction, BYTE byArgument) {
-    drive.SetDataBuffer(pPage, PAGE_HEADER);
-    WritePageHeader(pPage, byFunction, byArgument, 0);
-    return drive.SendDiagnostic(0, PAGE_HEADER) == SS_COMP;
+    drive.SetDataBuffer(pPage, VENDOR_PAGE_HEAD);
+    WriteVendorPage(pPage, byFunction, byArgument, 0);
+    return drive.SendDiagnostic(0, VENDOR_PAGE_HEAD) == SS_COMP;
 }
 
 UINT Download(CDriveAccess& drive, BYTE byDrive, const BYTE* pWorking, LONG nBlocks, BYTE* pPage) {
@@ -60,9 +46,9 @@ UINT Download(CDriveAccess& drive, BYTE byDrive, const BYTE* pWorking, LONG nBlo
 
     drive.SetDataBuffer(pPage, PAGE_SIZE);
     for (LONG n = 0; n < nBlocks; ++n) {
-        WritePageHeader(pPage, FUNC_DOWNLOAD_DATA, (BYTE)(n + 1), BLOCK_SIZE);
-        memcpy(pPage + PAGE_HEADER, pWorking + (DWORD)n * BLOCK_SIZE, BLOCK_SIZE);
-        if (drive.SendDiagnostic(0, (WORD)PAGE_SIZE) != SS_COMP) return 1;
+        WriteVendorPage(pPage, FUNC_DOWNLOAD_DATA, (BYTE)(n + 1), BLOCK_SIZE);
+        memcpy(pPage + VENDOR_PAGE_HEAD, pWorking + (DWORD)n * BLOCK_SIZE, BLOCK_SIZE);
+        if (drive.SendDiagnostic(0, PAGE_SIZE) != SS_COMP) return 1;
     }
 
     if (!SendShortPage(drive, pPage, FUNC_DOWNLOAD_DATA, 0x00)) return 1;
