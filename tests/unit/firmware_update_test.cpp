@@ -17,6 +17,7 @@
 #include "devices/ScsiDevice.h"
 #include "drive/CDriveAccess.h"
 #include "firmware_plain.h"
+#include "update/DriveQualification.h"
 #include "update/FirmwareImage.h"
 #include "update/FirmwareIndex.h"
 #include "update/FirmwareUpdate.h"
@@ -152,6 +153,13 @@ TEST_F(FirmwareUpdateRun, SendsTheFirmwareAndTheDriveReportsTheNewRevision) {
     EXPECT_EQ(m_device->Level(), plain[sim::firmware::kLevelOffset]);
     EXPECT_EQ(m_device->attention, ScsiDevice::Attention::PowerOn);
     EXPECT_TRUE(m_device->trayOpen);
+
+    // Judged again, through its power-on attention, the drive needs nothing more.
+    BYTE abBuffer[IDENTITY_BUFFER];
+    DriveFindings findings;
+    ASSERT_EQ(ReadDriveIdentity(*m_facade, 0, abBuffer), SS_COMP);
+    EXPECT_EQ(QualifyDrive(*m_facade, abBuffer, findings), VerdictNotNeeded);
+    EXPECT_STREQ(static_cast<LPCSTR>(findings.strRevision), "1H13");
 }
 
 // A refused page ends the run at once: nothing after it, exit code 1, the
