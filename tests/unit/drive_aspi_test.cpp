@@ -15,17 +15,6 @@ namespace {
 
 using namespace drivetest;
 
-// Message boxes and beeps of the run, without time stamps.
-std::vector<std::string> BoxesAndBeeps() {
-    std::vector<std::string> lines;
-    for (const std::string& line : sim::Proc().machine().transcript) {
-        size_t at = line.find("] ");
-        std::string text = at == std::string::npos ? line : line.substr(at + 2);
-        if (text.rfind("message box", 0) == 0 || text.rfind("beep", 0) == 0) lines.push_back(text);
-    }
-    return lines;
-}
-
 std::string Box(const std::string& text) { return "message box \"Firmware Update Utility\": \"" + text + "\" -> OK"; }
 
 sim::Machine Windows98(unsigned codePage = 1252) {

@@ -34,4 +34,15 @@ inline sim::DriveLetter& LetterAt(char letter) { return sim::Proc().machine().dr
 
 inline size_t OpenDevices() { return sim::Proc().handles().Count("device"); }
 
+// Message boxes and beeps of the run, without time stamps.
+inline std::vector<std::string> BoxesAndBeeps() {
+    std::vector<std::string> lines;
+    for (const std::string& line : sim::Proc().machine().transcript) {
+        size_t at = line.find("] ");
+        std::string text = at == std::string::npos ? line : line.substr(at + 2);
+        if (text.rfind("message box", 0) == 0 || text.rfind("beep", 0) == 0) lines.push_back(text);
+    }
+    return lines;
+}
+
 }  // namespace drivetest

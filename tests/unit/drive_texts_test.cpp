@@ -8,23 +8,15 @@
 
 #include "core/Process.h"
 #include "drive/DriveErrorText.h"
+#include "drive_machine.h"
 
 namespace {
+
+using drivetest::BoxesAndBeeps;
 
 class DriveTextTest : public ::testing::Test {
 protected:
     void SetUp() override { sim::Process::Boot(sim::Machine::Default()); }
-
-    // Lines the run wrote about message boxes and beeps, without time stamps.
-    static std::vector<std::string> BoxesAndBeeps() {
-        std::vector<std::string> lines;
-        for (const std::string& line : sim::Proc().machine().transcript) {
-            size_t at = line.find("] ");
-            std::string text = at == std::string::npos ? line : line.substr(at + 2);
-            if (text.rfind("message box", 0) == 0 || text.rfind("beep", 0) == 0) lines.push_back(text);
-        }
-        return lines;
-    }
 };
 
 struct ComposeCase {
