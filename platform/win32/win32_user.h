@@ -48,6 +48,7 @@ BOOL WINAPI MessageBeep(UINT uType);
 #define SPIF_UPDATEINIFILE 0x0001u
 #define SPIF_SENDWININICHANGE 0x0002u
 #define SPIF_SENDCHANGE SPIF_SENDWININICHANGE
+#define SPI_GETWORKAREA 0x0030u
 BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
 
 // ---------------------------------------------------------------------------
@@ -128,6 +129,12 @@ typedef struct tagCREATESTRUCTA {
 #define DWLP_MSGRESULT 0
 #define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
 #define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
+// Window bytes a class of dialogs reserves for the dialog manager.
+#if UINTPTR_MAX == 0xFFFFFFFFu
+#define DLGWINDOWEXTRA 30
+#else
+#define DLGWINDOWEXTRA 48
+#endif
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);

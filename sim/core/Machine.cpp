@@ -393,7 +393,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     Reader r(j, source, "");
     r.OnlyKnown({"name", "os", "power", "codePage", "user", "users", "nextUser", "screenSaverActive", "cwd",
                  "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "registry",
-                 "transcript", "drives"});
+                 "transcript", "drives", "script", "scriptStep"});
     r.Get("name", m.name);
     if (r.Has("os")) {
         Reader o = r.Child("os");
@@ -455,6 +455,11 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
             m.transcript.push_back(list[i].get<std::string>());
         }
     }
+    if (r.Has("script")) {
+        if (!r.Raw("script").is_array()) r.Fail("script", "expected a list of steps");
+        m.script = r.Raw("script");
+    }
+    r.Get("scriptStep", m.scriptStep);
     // The registry names the place inside the file; the file's name comes from here.
     auto loadHive = [&](auto&& load) {
         try {
@@ -542,6 +547,8 @@ json Machine::ToJson() const {
     j["registry"] = registry.SaveLocalMachine();
     j["drives"] = DrivesJson(drives);
     j["transcript"] = transcript;
+    if (!script.empty()) j["script"] = script;
+    if (scriptStep) j["scriptStep"] = scriptStep;
     return j;
 }
 

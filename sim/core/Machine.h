@@ -73,6 +73,10 @@ public:
     std::map<char, DriveLetter> drives;
     // Lines of the transcript written by runs on this machine.
     std::vector<std::string> transcript;
+    // What the scripted user does, and how many of its steps are done (the
+    // script goes on across restarts).
+    nlohmann::json script = nlohmann::json::array();
+    uint32_t scriptStep = 0;
 
     bool IsNT() const { return os.platform == 2; }
     // The device behind a drive letter, or null.
