@@ -39,6 +39,8 @@ int RunProcess(const RunOptions& options) {
     env.push_back("WINSIM_MACHINE=" + options.machineFile);
     if (!options.agent.empty()) env.push_back("WINSIM_AGENT=" + options.agent);
     if (options.trace) env.push_back("WINSIM_TRACE=1");
+    if (!options.script.empty()) env.push_back("WINSIM_SCRIPT=" + options.script);
+    if (!options.snapshots.empty()) env.push_back("WINSIM_SNAPSHOTS=" + options.snapshots);
     std::vector<char*> envp;
     for (auto& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -99,6 +101,11 @@ void DescribeMachine(const Machine& m, std::ostream& out) {
 
 int RunMachine(const RunOptions& options, std::ostream& out) {
     Machine m = Machine::Load(options.machineFile);
+    // One command is one road: its script starts from the first step.
+    if (m.scriptStep) {
+        m.scriptStep = 0;
+        m.Save(options.machineFile);
+    }
     DescribeMachine(m, out);
     std::vector<std::string> queue{m.imagePath};
     int boots = 0;

@@ -14,6 +14,8 @@ struct RunOptions {
     std::string program;      // host build of the program the image path stands for
     std::string agent;        // the user agent the desktop asks (consenting, scripted, terminal)
     int maxBoots = 8;         // restarts to follow at most
+    std::string script;       // the scripted user's steps (else the machine file's "script")
+    std::string snapshots;    // a folder for SVG pictures of the windows
     bool trace = false;
 };
 

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     std::string program = WINSIM_DEFAULT_PROGRAM;
     std::string user = "consenting";
     std::string save;
+    std::string script;
+    std::string snapshots;
     int boots = 8;
     bool show = false;
     bool trace = false;
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
     app.add_option("--program", program, "host build of the program")->capture_default_str();
     app.add_option("--user", user, "who answers the dialogs: consenting, scripted or terminal")
         ->check(CLI::IsMember({"consenting", "scripted", "terminal"}));
+    app.add_option("--script", script, "the scripted user's steps (JSON list); default: the machine file's \"script\"")
+        ->check(CLI::ExistingFile);
+    app.add_option("--snapshots", snapshots, "folder for SVG pictures of each window as it shows");
     app.add_option("--save", save, "with the built-in machine: keep the machine file here");
     app.add_option("--boots", boots, "restarts to follow at most")->capture_default_str();
     app.add_flag("--show", show, "only show the machine, run nothing");
@@ -40,9 +45,12 @@ int main(int argc, char** argv) {
         }
         sim::RunOptions options;
         options.program = program;
-        options.agent = user;
+        // A script given on the command line is for the scripted user.
+        options.agent = !script.empty() && app.count("--user") == 0 ? "scripted" : user;
         options.maxBoots = boots;
         options.trace = trace;
+        options.script = script.empty() ? "" : std::filesystem::absolute(script).string();
+        options.snapshots = snapshots.empty() ? "" : std::filesystem::absolute(snapshots).string();
         if (file.empty()) {
             options.machineFile = save.empty()
                 ? (std::filesystem::temp_directory_path() / ("winsim-default-" + std::to_string(::getpid()) + ".json")).string()
