@@ -49,6 +49,10 @@ protected:
     void UseAgent(std::function<bool(HWND)> act) {
         sim::desktop::Desktop::Get().SetAgent(std::make_unique<FunctionAgent>(std::move(act)));
     }
+    static bool PickAsUser(HWND combo, int index) {
+        std::string why;
+        return sim::desktop::PickEntry(combo, index, why);
+    }
     // The error a malformed script gets, or "" when it is accepted.
     static std::string ScriptProblem(const nlohmann::json& steps) {
         try {
