@@ -176,8 +176,10 @@ void DrawControl(Canvas& canvas, Desktop& d, Window& w, const Box& b) {
                 return;
             }
             if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW || type == BS_USERBUTTON) {
-                std::string caption = type == BS_DEFPUSHBUTTON ? ">" + text + "<" : text;
-                std::string open = enabled ? "[" : "(", close = enabled ? "]" : ")";
+                std::string caption = text;
+                const bool isDefault = type == BS_DEFPUSHBUTTON;
+                std::string open = !enabled ? "(" : isDefault ? "<" : "[";
+                std::string close = !enabled ? ")" : isDefault ? ">" : "]";
                 if (b.w < 3) {
                     canvas.Put(mid, b.col, Fit(caption, b.w), right);
                     return;

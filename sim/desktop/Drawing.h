@@ -1,6 +1,8 @@
 // Pictures of top-level windows: as text (dialog units mapped to character
 // cells: four horizontal and eight vertical units a cell, Japanese double
-// width) and as SVG, both from the live state of the controls.
+// width) and as SVG, both from the live state of the controls. In text a
+// push button reads "[ OK ]", the default one "< OK >", a disabled one
+// "( OK )"; a drop-down list "[entry |v]", a progress bar "[####....]".
 #pragma once
 #include <string>
 #include <vector>

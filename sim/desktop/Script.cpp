@@ -354,7 +354,9 @@ private:
         auto& proc = Proc();
         proc.Log("screen: " + D().Describe(top));
         for (auto& line : DrawLines(top)) proc.Log("  " + line);
-        D().Fail("script step " + std::to_string(m_next + 1) + " " + m_steps[m_next].raw.dump() + " failed: " + why, 71);
+        D().Fail("script step " + std::to_string(m_next + 1) + " " + m_steps[m_next].raw.dump() + " failed in " +
+                     D().Describe(top) + ": " + why,
+                 71);
     }
 
     static std::string VisibleText(HWND top, std::vector<std::string>* parts) {
