@@ -24,10 +24,14 @@ install_wine() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Debian puts the 32-bit loader beside the 64-bit one; wine picks it for a
-# win32 prefix.
+# A 32-bit prefix: WINQOR.EXE and the tests are 32-bit programs, and only a
+# win32 prefix offers the Windows 98 version setting.
 make_prefix() {
     local dir=$1 version=$2
+    if ! command -v wine >/dev/null; then
+        echo "SKIP: Wine is missing; $0 install installs it"
+        exit 77
+    fi
     case "$version" in winxp|win98) ;; *) echo "unknown Windows version: $version" >&2; exit 2 ;; esac
     export WINEPREFIX=$dir WINEARCH=win32 WINEDEBUG=-all
     # Neither Mono nor Gecko is wanted, and no dialog may ask for them.
@@ -38,6 +42,10 @@ make_prefix() {
         wineserver -w
     fi
     wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
+    # Windows drawn by Wine itself, captions included, as on the real
+    # system: one virtual desktop instead of bare X windows.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 640x480 /f >/dev/null 2>&1
     wineserver -w
 }
 

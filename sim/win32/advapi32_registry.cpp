@@ -103,7 +103,9 @@ bool ParsePath(LPCSTR name, std::vector<std::string>& parts) {
 HKEY NewHandle(std::shared_ptr<sim::RegKey> key, REGSAM access, bool localMachine) {
     auto handle = std::make_shared<KeyHandle>();
     handle->key = std::move(key);
-    handle->access = access;
+    // Windows 98/ME keep no rights on keys: the access asked for is ignored
+    // and every handle may write.
+    handle->access = Proc().machine().IsNT() ? access : KEY_ALL_ACCESS;
     handle->localMachine = localMachine;
     return static_cast<HKEY>(Proc().handles().Add(handle));
 }

@@ -17,6 +17,10 @@ struct MachineKind {
 // False, with the reason, when this build cannot run on such a machine.
 bool UseMachine(const MachineKind& kind, std::string& reason);
 
+// Wine, not Windows: a few of its answers differ from Windows' documented
+// ones, and the tests that meet them say so.
+bool RunningOnWine();
+
 // Open registry key handles of this process, for leak checks; false when the
 // platform cannot count them.
 bool CountOpenKeys(size_t& count);

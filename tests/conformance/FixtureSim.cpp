@@ -16,6 +16,8 @@ bool UseMachine(const MachineKind& kind, std::string&) {
     return true;
 }
 
+bool RunningOnWine() { return false; }
+
 bool CountOpenKeys(size_t& count) {
     count = sim::Proc().handles().Count("key");
     return true;

@@ -20,6 +20,10 @@ inline bool IsNT() {
     return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+// Wine keeps every string as the NT family does, also when it plays
+// Windows 98, which hands out the bytes it was given.
+inline bool WineStoresStringsAsNT() { return !IsNT() && RunningOnWine(); }
+
 inline LONG SetRaw(HKEY key, const char* name, DWORD type, const std::string& bytes) {
     return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                           static_cast<DWORD>(bytes.size()));

@@ -147,8 +147,13 @@ TEST_P(RegistryKeyTest, QueryDwordTakesAnyValueOfUpToFourBytes) {
     CRegistryKey key;
     ASSERT_EQ(ERROR_SUCCESS, key.Open(HKEY_CURRENT_USER, kScratchPath, KEY_ALL_ACCESS));
     const bool nt = IsNT();
+    std::string leftOut;
     for (const auto& c : kDwordCases) {
         SCOPED_TRACE(c.label);
+        if (WineStoresStringsAsNT() && c.ntPlace != c.w98Place) {
+            leftOut += std::string(leftOut.empty() ? "" : ", ") + c.label;
+            continue;
+        }
         ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "v", c.type, c.stored));
         DWORD place = 0xA5A5A5A5u;
         EXPECT_EQ(c.result, key.QueryDword(place, "v"));
@@ -157,6 +162,7 @@ TEST_P(RegistryKeyTest, QueryDwordTakesAnyValueOfUpToFourBytes) {
     DWORD place = 0xA5A5A5A5u;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.QueryDword(place, "none"));
     EXPECT_EQ(0xA5A5A5A5u, place);
+    if (!leftOut.empty()) GTEST_SKIP() << "Wine stores strings as NT does; not checked: " << leftOut;
 }
 
 TEST_P(RegistryKeyTest, QueryStringPassesTheCountThrough) {
@@ -178,15 +184,16 @@ TEST_P(RegistryKeyTest, QueryStringPassesTheCountThrough) {
     EXPECT_EQ(6u, count);
     EXPECT_EQ(std::string(sizeof buffer, '#'), std::string(buffer, sizeof buffer));
 
+    count = sizeof buffer;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.QueryString(buffer, "none", &count));
+
     // The wrapper adds no zero of its own; only the NT family's query does.
+    if (WineStoresStringsAsNT()) GTEST_SKIP() << "Wine stores strings as NT does; the unterminated one is not checked";
     std::memset(buffer, '#', sizeof buffer);
     count = sizeof buffer;
     ASSERT_EQ(ERROR_SUCCESS, key.QueryString(buffer, "raw", &count));
     EXPECT_EQ(IsNT() ? std::string("abc\0#", 5) : std::string("abc##", 5), std::string(buffer, 5));
     EXPECT_EQ(IsNT() ? 4u : 3u, count);
-
-    count = sizeof buffer;
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.QueryString(buffer, "none", &count));
 }
 
 TEST_P(RegistryKeyTest, SetStringStoresTheZeroAndSetDwordFourBytes) {
@@ -213,8 +220,9 @@ TEST_P(RegistryKeyTest, OperationsReturnThePlatformsCodes) {
     ASSERT_EQ(ERROR_SUCCESS, MakeKey(scratch, "Sub"));
     CRegistryKey key;
     ASSERT_EQ(ERROR_SUCCESS, key.Open(HKEY_CURRENT_USER, kScratchPath, KEY_READ));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, key.SetDword(1, "n"));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, key.SetString("x", "s"));
+    // Windows 98/ME ignore the access asked for.
+    EXPECT_EQ(IsNT() ? ERROR_ACCESS_DENIED : ERROR_SUCCESS, key.SetDword(1, "n"));
+    EXPECT_EQ(IsNT() ? ERROR_ACCESS_DENIED : ERROR_SUCCESS, key.SetString("x", "s"));
 
     ASSERT_EQ(ERROR_SUCCESS, key.Open(HKEY_CURRENT_USER, kScratchPath, KEY_ALL_ACCESS));
     ASSERT_EQ(ERROR_SUCCESS, key.SetDword(1, "n"));

@@ -1,6 +1,7 @@
 // The registry rules the updater relies on, for the NT family and for
 // Windows 98/ME.
 #include <cstring>
+#include <map>
 
 #include "ScratchKey.h"
 
@@ -116,8 +117,14 @@ const QueryCase kQueryCases[] = {
 
 TEST_P(RegistryTest, QueryValueSizesAndTerminatingZero) {
     const bool nt = IsNT();
+    std::string leftOut;
     for (const auto& c : kQueryCases) {
         SCOPED_TRACE(c.label);
+        if (WineStoresStringsAsNT() &&
+            (c.ntResult != c.w98Result || c.ntSize != c.w98Size || c.ntData != c.w98Data)) {
+            leftOut += std::string(leftOut.empty() ? "" : ", ") + c.label;
+            continue;
+        }
         ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "v", c.type, c.stored));
         unsigned char buffer[16];
         std::memset(buffer, 0xEE, sizeof buffer);
@@ -130,6 +137,7 @@ TEST_P(RegistryTest, QueryValueSizesAndTerminatingZero) {
         expected.resize(sizeof buffer, '\xEE');  // nothing written past the data
         EXPECT_EQ(expected, std::string(reinterpret_cast<char*>(buffer), sizeof buffer));
     }
+    if (!leftOut.empty()) GTEST_SKIP() << "Wine stores strings as NT does; not checked: " << leftOut;
 }
 
 TEST_P(RegistryTest, QueryWithoutBufferReportsTheSize) {
@@ -159,37 +167,48 @@ TEST_P(RegistryTest, ValueNamesIgnoreCaseAndTheEmptyNameIsTheDefaultValue) {
     EXPECT_STREQ("m", data);
 }
 
-TEST_P(RegistryTest, ValuesEnumerateInTheOrderTheyWereFirstSet) {
+// Windows promises no order ("values are not ordered"): the NT family and
+// the simulated PC keep the order of creation, Wine sorts by name. Each
+// value comes once, with its name, type and data.
+TEST_P(RegistryTest, ValuesEnumerateOnceEachWithTheirData) {
     ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "zeta", REG_SZ, std::string("z", 2)));
     ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "alpha", REG_DWORD, std::string("\1\0\0\0", 4)));
     ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "Mid", REG_BINARY, "\x01\x02"));
     // Setting again keeps the place.
     ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "ALPHA", REG_DWORD, std::string("\2\0\0\0", 4)));
 
-    const struct {
-        const char* name;
+    struct Found {
         DWORD type;
         std::string data;
-    } expected[] = {{"zeta", REG_SZ, std::string("z", 2)},
-                    {"alpha", REG_DWORD, std::string("\2\0\0\0", 4)},
-                    {"Mid", REG_BINARY, "\x01\x02"}};
-    DWORD index = 0;
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.name);
+    };
+    const std::map<std::string, Found> expected = {{"zeta", {REG_SZ, std::string("z", 2)}},
+                                                   {"alpha", {REG_DWORD, std::string("\2\0\0\0", 4)}},
+                                                   {"Mid", {REG_BINARY, "\x01\x02"}}};
+    std::map<std::string, Found> found;
+    for (DWORD index = 0; index < 3; ++index) {
+        SCOPED_TRACE(index);
         char name[32];
         unsigned char data[32];
         DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-        ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(scratch, index++, name, &nameSize, NULL, &type, data, &dataSize));
-        EXPECT_STREQ(e.name, name);
-        EXPECT_EQ(std::strlen(e.name), nameSize);
-        EXPECT_EQ(e.type, type);
-        EXPECT_EQ(e.data, std::string(reinterpret_cast<char*>(data), dataSize));
+        ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(scratch, index, name, &nameSize, NULL, &type, data, &dataSize));
+        EXPECT_EQ(std::strlen(name), nameSize);
+        EXPECT_TRUE(found.emplace(name, Found{type, std::string(reinterpret_cast<char*>(data), dataSize)}).second)
+            << name << " came twice";
+        // A name buffer without room for the zero is too small.
+        DWORD exact = static_cast<DWORD>(std::strlen(name));
+        EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(scratch, index, name, &exact, NULL, NULL, NULL, NULL));
+    }
+    EXPECT_EQ(expected.size(), found.size());
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.first);
+        auto it = found.find(e.first);
+        ASSERT_TRUE(it != found.end());
+        EXPECT_EQ(e.second.type, it->second.type);
+        EXPECT_EQ(e.second.data, it->second.data);
     }
     char name[32];
     DWORD nameSize = sizeof name;
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(scratch, 3, name, &nameSize, NULL, NULL, NULL, NULL));
-    nameSize = 4;  // "zeta" without room for its zero
-    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(scratch, 0, name, &nameSize, NULL, NULL, NULL, NULL));
 }
 
 TEST_P(RegistryTest, DeleteValue) {
@@ -267,15 +286,18 @@ TEST_P(RegistryTest, ClosedOrNullHandlesAreInvalid) {
     }
 }
 
-TEST_P(RegistryTest, AHandleOpenedForReadingCannotWrite) {
+// Windows 98/ME keep no rights on keys and ignore the access asked for.
+TEST_P(RegistryTest, AHandleOpenedForReadingWritesOnlyOnWindows98) {
     ASSERT_EQ(ERROR_SUCCESS, SetRaw(scratch, "v", REG_SZ, std::string("x", 2)));
     HKEY key = NULL;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kScratchPath, 0, KEY_READ, &key));
     DWORD size = 0;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "v", NULL, NULL, NULL, &size));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, SetRaw(key, "w", REG_SZ, std::string("y", 2)));
-    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(key, "v"));
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch, "v", NULL, NULL, NULL, &size));
+    const LONG denied = IsNT() ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    EXPECT_EQ(denied, SetRaw(key, "w", REG_SZ, std::string("y", 2)));
+    EXPECT_EQ(denied, RegDeleteValueA(key, "v"));
+    EXPECT_EQ(IsNT() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND, RegQueryValueExA(scratch, "v", NULL, NULL, NULL, &size));
+    EXPECT_EQ(IsNT() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS, RegQueryValueExA(scratch, "w", NULL, NULL, NULL, &size));
     RegCloseKey(key);
 }
 
@@ -284,7 +306,9 @@ TEST_P(RegistryTest, DynDataOpensAndHoldsDataOnlyOnWindows98) {
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_DYN_DATA, "", 0, KEY_READ, &root));
     RegCloseKey(root);
     if (IsNT()) {
-        // Wine keeps keys here; Windows NT has none.
+        // Windows NT keeps no data here; Wine makes "Config Manager\Enum"
+        // in every version.
+        if (RunningOnWine()) GTEST_SKIP() << "Wine keeps keys in HKEY_DYN_DATA on the NT family too";
         char name[256];
         DWORD size = sizeof name;
         EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExA(HKEY_DYN_DATA, 0, name, &size, NULL, NULL, NULL, NULL));
