@@ -34,6 +34,8 @@ class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override { Boot(1252); }
 
+public:
+
     void Boot(unsigned codePage) {
         sim::Machine m = sim::Machine::Default();
         m.codePage = codePage;
@@ -83,7 +85,6 @@ protected:
     static std::string Svg(HWND top) { return sim::desktop::DrawSvg(top); }
     static int Cells(const std::string& utf8) { return sim::desktop::TextWidth(utf8); }
     static std::string Cursor() { return sim::desktop::Desktop::CursorName(GetCursor()); }
-public:
     static std::string FontFace(HFONT font) {
         auto& gdi = sim::desktop::Desktop::Get().Gdi();
         auto it = gdi.find(reinterpret_cast<uintptr_t>(font));
