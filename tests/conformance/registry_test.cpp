@@ -233,10 +233,18 @@ TEST_P(RegistryTest, DeleteKeyOfAKeyWithSubkeysDependsOnTheFamily) {
     if (IsNT()) {
         EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(scratch, "T"));
         EXPECT_TRUE(KeyExists(scratch, "T\\U\\V"));
-    } else {
-        EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch, "T"));
-        EXPECT_FALSE(KeyExists(scratch, "T"));
+        return;
     }
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch, "T"));
+    EXPECT_FALSE(KeyExists(scratch, "T"));
+
+    // Windows 98 removes the whole subtree, however many subkeys it has;
+    // Wine's recursive delete stops after the first of several (it does not
+    // reset its name buffer's length between them) and returns 5.
+    if (RunningOnWine()) GTEST_SKIP() << "Wine stops deleting after the first of several subkeys";
+    for (const char* path : {"S\\A", "S\\B\\C", "S\\D"}) ASSERT_EQ(ERROR_SUCCESS, MakeKey(scratch, path));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch, "S"));
+    EXPECT_FALSE(KeyExists(scratch, "S"));
 }
 
 TEST_P(RegistryTest, HandleOfADeletedKeyReportsKeyDeleted) {

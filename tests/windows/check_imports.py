@@ -7,7 +7,10 @@ the compiler's runtime makes, each checked by hand below. A Windows loader
 refuses a program whose import it cannot resolve, before any of our code
 runs, and Wine resolves every one of them: only this check sees it.
 
-Also checks the resources Windows itself reads: icon 128 and the version.
+Also checks the resources Windows itself reads, icon 128 and the version,
+and that a program with a progress bar initialises the common controls:
+Windows registers that window class only then, and a dialog holding an
+unknown class is not created at all.
 
 usage: check_imports.py OBJDUMP EXE VERSION HEADER...
 """
@@ -133,6 +136,15 @@ def main():
             (version + "\0").encode("utf-16-le"))
         if not re.search(pattern, f.read()):
             faults.append("the version resource does not say %s" % version)
+
+    # Dialog templates name their classes as text, in either width.
+    progress = "msctls_progress32"
+    with open(exe, "rb") as f:
+        image = f.read()
+    if progress.encode() in image or progress.encode("utf-16-le") in image:
+        comctl = {fn for dll, fns in imports.items() if dll.lower() == "comctl32.dll" for fn in fns}
+        if not comctl & {"InitCommonControls", "InitCommonControlsEx"}:
+            faults.append("a progress bar is named, but the common controls are never initialised")
 
     for fault in faults:
         print("FAULT: " + fault)
