@@ -23,7 +23,10 @@ protected:
         ASSERT_TRUE(m_dlg);
         s_notes.clear();
     }
-    void TearDown() override { DestroyWindow(m_dlg); }
+    void TearDown() override {
+        DestroyWindow(m_dlg);
+        DesktopTest::TearDown();
+    }
 
     LRESULT Send(int id, UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendDlgItemMessageA(m_dlg, id, msg, w, l); }
     std::string Text(int id) {

@@ -33,6 +33,8 @@ private:
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override { Boot(1252); }
+    // Later tests meet the desktop and the user the environment gives.
+    void TearDown() override { sim::desktop::Desktop::Get().Reset(); }
 
 public:
 
