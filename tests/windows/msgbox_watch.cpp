@@ -20,24 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "Escape.h"
+
 namespace {
 
 const char kCaption[] = "Firmware Update Utility";
 const char kDialogClass[] = "#32770";
-
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
 
 std::string WindowText(HWND hwnd) {
     char text[1024] = {};

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "Escape.h"
+
 namespace {
 
 // Source texts are UTF-8; the program shows code page 932 bytes on a
@@ -26,20 +28,6 @@ std::string Text(const char* english, const wchar_t* japanese) {
     char out[512];
     int n = WideCharToMultiByte(932, 0, japanese, -1, out, sizeof out, NULL, NULL);
     return n > 0 ? std::string(out, n - 1) : std::string("<no code page 932>");
-}
-
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
 }
 
 // The ASPI manager as the drive access layer loads it at construction.
