@@ -59,6 +59,11 @@ public:
     // runtime cannot expand leaves the string empty. Pass a CString to %s
     // as (LPCSTR): the object itself is no char pointer, as it was in the
     // original framework.
+    // The text of string nID from the registered string table
+    // (AfxRegisterStringTable); FALSE, leaving the string empty, when there
+    // is none.
+    BOOL LoadString(UINT nID);
+
     void Format(LPCSTR pszFormat, ...) AFX_PRINTF_CHECK(2, 3);
     void FormatV(LPCSTR pszFormat, va_list args);
 

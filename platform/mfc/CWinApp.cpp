@@ -74,4 +74,11 @@ void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) {
     m_pszProfileName = DupText(m_pszAppName);
 }
 
+void CWinApp::OnHelp() {}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+    HICON hIcon = ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nIDResource));
+    return hIcon ? hIcon : ::LoadIconA(NULL, IDI_APPLICATION);
+}
+
 CWinApp* AfxGetApp() { return g_pApp; }

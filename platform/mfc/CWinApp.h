@@ -1,6 +1,6 @@
 // CWinApp: the one application object, its names and its registry-backed
-// profile. The message map (ID_HELP to OnHelp) arrives with the window
-// classes.
+// profile. A program maps ID_HELP to OnHelp in its own message map; dialogs
+// route commands they do not handle to the application.
 #pragma once
 #include "CString.h"
 #include "CWinThread.h"
@@ -33,6 +33,13 @@ public:
     // Open keys the caller closes, or NULL.
     HKEY GetAppRegistryKey();
     HKEY GetSectionKey(LPCSTR lpszSection);
+
+    // The program ships no help file, so the help command opens nothing.
+    afx_msg void OnHelp();
+
+    // The icon resource nIDResource of the program's module; the module has
+    // none on the simulated PC, where the system's application icon stands in.
+    HICON LoadIcon(UINT nIDResource) const;
 
     // Windows 95 and later draw controls in 3D themselves: nothing to load.
     BOOL Enable3dControlsStatic() { return FALSE; }

@@ -1,20 +1,21 @@
 // CWinThread and AfxBeginThread: threads started through the Win32
 // CreateThread, with the framework's auto-delete of the thread object.
 #pragma once
+#include "CCmdTarget.h"
 #include "win32.h"
 
 class CWnd;
 
 typedef UINT (*AFX_THREADPROC)(LPVOID pParam);
 
-class CWinThread {
+class CWinThread : public CCmdTarget {
 public:
     // For a thread that runs InitInstance/Run, such as the application.
     CWinThread();
     // For a worker: the thread runs pfnThreadProc(pParam) and its result
     // becomes the thread's exit code.
     CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam);
-    virtual ~CWinThread();
+    ~CWinThread() override;
 
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;

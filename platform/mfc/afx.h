@@ -2,6 +2,12 @@
 #pragma once
 #include "win32.h"
 
+#include "AfxControls.h"
+#include "AfxDlgTemplate.h"
+#include "CCmdTarget.h"
+#include "CDialog.h"
+#include "CMenu.h"
 #include "CString.h"
 #include "CWinApp.h"
 #include "CWinThread.h"
+#include "CWnd.h"
