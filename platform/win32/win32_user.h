@@ -130,11 +130,7 @@ typedef struct tagCREATESTRUCTA {
 #define DWLP_DLGPROC (DWLP_MSGRESULT + sizeof(LRESULT))
 #define DWLP_USER (DWLP_DLGPROC + sizeof(DLGPROC))
 // Window bytes a class of dialogs reserves for the dialog manager.
-#if UINTPTR_MAX == 0xFFFFFFFFu
-#define DLGWINDOWEXTRA 30
-#else
-#define DLGWINDOWEXTRA 48
-#endif
+#define DLGWINDOWEXTRA (sizeof(void*) == 4 ? 30 : 48)
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
