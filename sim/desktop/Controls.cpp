@@ -45,6 +45,22 @@ bool Common(Window* w, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) 
     }
 }
 
+// A click takes the focus; the parent hears of focus coming and going.
+bool FocusMessage(HWND hwnd, UINT msg, int setCode, int killCode) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+            Desktop::Get().SetFocus(hwnd);
+            return true;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            Changed(hwnd);
+            Notify(hwnd, msg == WM_SETFOCUS ? setCode : killCode);
+            return true;
+        default:
+            return false;
+    }
+}
+
 int ButtonType(const Window& w) { return static_cast<int>(w.style & 0x0F); }
 
 void ButtonClicked(HWND hwnd) {
@@ -401,18 +417,8 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             Notify(hwnd, EN_CHANGE);
             return 0;
         }
-        case WM_LBUTTONDOWN:
-            Desktop::Get().SetFocus(hwnd);
-            return 0;
-        case WM_SETFOCUS:
-            Changed(hwnd);
-            Notify(hwnd, EN_SETFOCUS);
-            return 0;
-        case WM_KILLFOCUS:
-            Changed(hwnd);
-            Notify(hwnd, EN_KILLFOCUS);
-            return 0;
         default:
+            if (FocusMessage(hwnd, msg, EN_SETFOCUS, EN_KILLFOCUS)) return 0;
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
@@ -539,18 +545,8 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (wParam == VK_DOWN) ComboSelectByUser(hwnd, c.selected + 1);
             if (wParam == VK_UP && c.selected > 0) ComboSelectByUser(hwnd, c.selected - 1);
             return 0;
-        case WM_LBUTTONDOWN:
-            Desktop::Get().SetFocus(hwnd);
-            return 0;
-        case WM_SETFOCUS:
-            Changed(hwnd);
-            Notify(hwnd, CBN_SETFOCUS);
-            return 0;
-        case WM_KILLFOCUS:
-            Changed(hwnd);
-            Notify(hwnd, CBN_KILLFOCUS);
-            return 0;
         default:
+            if (FocusMessage(hwnd, msg, CBN_SETFOCUS, CBN_KILLFOCUS)) return 0;
             return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
