@@ -1,5 +1,7 @@
 #include "Machine.h"
 
+#include "MachineHardware.h"
+
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -375,7 +377,9 @@ const char* kDefaultMachine = R"({
   },
   "registry": {
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion": {},
-    "SYSTEM\\CurrentControlSet\\Services": {}
+    "SYSTEM\\CurrentControlSet\\Services": {},
+    "SYSTEM\\CurrentControlSet\\Services\\atapi\\Parameters\\Device1": { "DriverParameter": "DmaDetectionLevel = 0x1;" },
+    "SYSTEM\\CurrentControlSet\\Services\\Cdrom": { "Autorun": { "dword": 1 } }
   }
 })";
 
@@ -393,7 +397,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     Reader r(j, source, "");
     r.OnlyKnown({"name", "os", "power", "codePage", "user", "users", "nextUser", "screenSaverActive", "cwd",
                  "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "registry",
-                 "transcript", "drives", "script", "scriptStep"});
+                 "transcript", "drives", "script", "scriptStep", "hardware"});
     r.Get("name", m.name);
     if (r.Has("os")) {
         Reader o = r.Child("os");
@@ -460,6 +464,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         m.script = r.Raw("script");
     }
     r.Get("scriptStep", m.scriptStep);
+    if (r.Has("hardware")) m.hardware = ReadHardware(r.Raw("hardware"), source + ": /hardware");
     // The registry names the place inside the file; the file's name comes from here.
     auto loadHive = [&](auto&& load) {
         try {
@@ -491,6 +496,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     m.registry.CreateKey("", Hive::LocalMachine, "SYSTEM");
     if (!m.nextUser.empty() && m.users.find(m.nextUser) == m.users.end())
         r.Fail("nextUser", "no such user in /users");
+    m.BuildDynData();
     return m;
 }
 
@@ -549,6 +555,7 @@ json Machine::ToJson() const {
     j["transcript"] = transcript;
     if (!script.empty()) j["script"] = script;
     if (scriptStep) j["scriptStep"] = scriptStep;
+    if (!hardware.empty()) j["hardware"] = hardware;
     return j;
 }
 
@@ -570,7 +577,7 @@ void Machine::Restart() {
     nextUser.clear();
     // Other programs' mutexes belong to a session that ended.
     foreignMutexes.clear();
-    registry.ClearDynData();
+    BuildDynData();
     // Drives are powered anew; a disc stays where it was.
     for (auto& entry : drives)
         if (entry.second.device) entry.second.device->Reset();

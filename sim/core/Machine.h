@@ -77,6 +77,10 @@ public:
     // script goes on across restarts).
     nlohmann::json script = nlohmann::json::array();
     uint32_t scriptStep = 0;
+    // Windows 98/ME: the devices the configuration manager finds at each
+    // boot, by hardware key (the path of their settings below
+    // HKEY_LOCAL_MACHINE\Enum).
+    std::vector<std::string> hardware;
 
     bool IsNT() const { return os.platform == 2; }
     // The device behind a drive letter, or null.
@@ -94,6 +98,9 @@ public:
 
     // What a restart does: volatile state goes, the next user logs on.
     void Restart();
+    // HKEY_DYN_DATA as Windows 98/ME build it at boot from the hardware
+    // (MachineHardware.cpp); on the NT family it stays empty.
+    void BuildDynData();
 
     // The built-in machine of the demo.
     static Machine Default();
