@@ -17,6 +17,14 @@ public:
     BOOL InitInstance() override;
     int ExitInstance() override;
 
+    // The driver settings guard (settings/SettingsGuard.cpp). Mode 1 changes
+    // the settings and records their old values; any other mode only
+    // examines. 1 when some setting needed a change.
+    int ApplySettingChanges(BYTE nMode);
+    // Puts back what the change log holds and lowers m_nChangeCount by one
+    // for each record restored.
+    void RestoreSettingChanges();
+
     int m_nChangeCount;          // change records in the change log ("Changed")
     bool m_bWinNT;               // NT family, else Windows 98/ME
     HANDLE m_hMutex;             // single-instance mutex, null until created
