@@ -765,8 +765,8 @@ void Desktop::Idle(uint32_t thread, Decision& decision) {
     DrawNewlyShown(thread);
     ThreadQueue& q = m_queues[thread];
     const uint64_t now = Proc().scheduler().Now();
-    if (changes != m_seenChanges) {
-        m_seenChanges = changes;
+    if (changes != q.seenChanges) {
+        q.seenChanges = changes;
         q.idleSince = now;
     }
     HWND fg = m_foreground;

@@ -142,6 +142,7 @@ struct ThreadQueue {
     // What the thread waits in, for a report of a loop that never ends.
     std::string waitingIn;
     uint64_t idleSince = 0;  // when the user last had something to do here
+    uint64_t seenChanges = ~0ull;  // the desktop's changes when it last idled
 };
 
 struct MenuItem {
@@ -281,7 +282,6 @@ private:
     UINT_PTR m_nextTimerId = 1;
     std::unique_ptr<UserAgent> m_agent;
     bool m_agentChosen = false;
-    uint64_t m_seenChanges = ~0ull;
 };
 
 // Internal messages of the simulated controls, below WM_USER where the
