@@ -361,6 +361,144 @@ json DrivesJson(const std::map<char, DriveLetter>& drives) {
     return j;
 }
 
+AspiFault ReadAspiFault(const Reader& r) {
+    r.OnlyKnown({"opcode", "srbStatus", "haStatus", "pending", "times"});
+    AspiFault f;
+    if (r.Has("opcode")) f.opcode = ReadByte(r, "opcode");
+    r.Get("pending", f.pending);
+    if (r.Has("srbStatus")) f.srbStatus = static_cast<uint8_t>(ReadByte(r, "srbStatus"));
+    if (r.Has("haStatus")) f.haStatus = static_cast<uint8_t>(ReadByte(r, "haStatus"));
+    if (int(f.pending) + int(f.srbStatus.has_value()) + int(f.haStatus.has_value()) != 1)
+        r.Fail("", "give one of \"srbStatus\", \"haStatus\" or \"pending\": true");
+    if (f.srbStatus == 0) r.Fail("srbStatus", "0 is a request still in progress: say \"pending\": true");
+    if (f.srbStatus == 1) r.Fail("srbStatus", "1 is success, not a fault");
+    if (f.haStatus == 0) r.Fail("haStatus", "0 is no host adapter error");
+    if (r.Has("times") && !ReadCountOr(r, "times", "always", f.times, f.always) && f.times == 0)
+        r.Fail("times", "a fault that never happens is a mistake");
+    return f;
+}
+
+json AspiFaultJson(const AspiFault& f) {
+    json j = json::object();
+    if (f.opcode != AspiFault::kAny) j["opcode"] = ByteText(f.opcode);
+    if (f.srbStatus) j["srbStatus"] = ByteText(*f.srbStatus);
+    if (f.haStatus) j["haStatus"] = ByteText(*f.haStatus);
+    if (f.pending) j["pending"] = true;
+    if (f.always) {
+        j["times"] = "always";
+    } else {
+        j["times"] = f.times;
+    }
+    return j;
+}
+
+const char* kAspiEntryPoints[] = {"GetASPI32SupportInfo", "SendASPI32Command"};
+
+AspiAdapter ReadAspiAdapter(const Reader& r, size_t number) {
+    r.OnlyKnown({"scsiId", "identifier", "maxTransfer", "alignmentMask", "inquiryStatus", "abortFails", "targets"});
+    AspiAdapter a;
+    r.Get("scsiId", a.scsiId);
+    if (a.scsiId >= AspiSetup::kTargets) r.Fail("scsiId", "an ID on a narrow bus is 0 to 7");
+    if (r.Has("identifier")) a.identifier = TextUpTo(r, "identifier", 16);
+    r.Get("maxTransfer", a.maxTransfer);
+    r.Get("alignmentMask", a.alignmentMask);
+    if (a.alignmentMask & (a.alignmentMask + 1)) r.Fail("alignmentMask", "expected one less than a power of two");
+    if (r.Has("inquiryStatus")) {
+        const json& v = r.Raw("inquiryStatus");
+        a.inquiryPending = v.is_string() && v.get<std::string>() == "pending";
+        if (!a.inquiryPending) {
+            a.inquiryStatus = static_cast<uint8_t>(ReadByte(r, "inquiryStatus"));
+            if (*a.inquiryStatus == 0) r.Fail("inquiryStatus", "0 is an inquiry in progress: say \"pending\"");
+        }
+    }
+    r.Get("abortFails", a.abortFails);
+    if (!r.Has("targets")) return a;
+    const json& all = r.Raw("targets");
+    if (!all.is_object()) r.Fail("targets", "expected an object of SCSI IDs, e.g. {\"0\": {\"device\": {...}}}");
+    Reader list = r.Child("targets");
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        const std::string& key = it.key();
+        if (key.size() != 1 || key[0] < '0' || key[0] >= '0' + AspiSetup::kTargets)
+            list.Fail(key, "expected a target ID, \"0\" to \"7\"");
+        const uint8_t id = static_cast<uint8_t>(key[0] - '0');
+        if (id == a.scsiId) list.Fail(key, "the adapter itself has this ID");
+        Reader t = list.Child(key.c_str());
+        t.OnlyKnown({"device", "faults"});
+        AspiTarget target;
+        if (t.Has("device")) {
+            target.device = ReadDevice(t.Child("device"));
+            target.device->place = std::to_string(number) + ":" + key;
+        }
+        if (t.Has("faults")) {
+            const json& faults = t.Raw("faults");
+            if (!faults.is_array()) t.Fail("faults", "expected a list of faults");
+            for (size_t i = 0; i < faults.size(); ++i)
+                target.faults.push_back(
+                    ReadAspiFault(Reader(faults[i], t.Source(), t.Path() + "/faults/" + std::to_string(i))));
+        }
+        a.targets[id] = std::move(target);
+    }
+    return a;
+}
+
+void ReadAspi(const Reader& r, AspiSetup& aspi) {
+    r.OnlyKnown({"manager", "missingEntryPoints", "supportStatus", "adapters"});
+    if (!r.Has("manager")) r.Fail("manager", "missing: \"present\" or \"missing\" (wnaspi32.dll)");
+    std::string manager;
+    r.Get("manager", manager);
+    if (manager != "present" && manager != "missing") r.Fail("manager", "expected \"present\" or \"missing\"");
+    aspi.present = manager == "present";
+    if (r.Has("missingEntryPoints")) {
+        const json& list = r.Raw("missingEntryPoints");
+        if (!list.is_array()) r.Fail("missingEntryPoints", "expected a list of entry point names");
+        for (size_t i = 0; i < list.size(); ++i) {
+            bool known = false;
+            for (const char* name : kAspiEntryPoints) known = known || (list[i].is_string() && list[i] == name);
+            if (!known)
+                r.Fail("missingEntryPoints/" + std::to_string(i),
+                       "expected \"GetASPI32SupportInfo\" or \"SendASPI32Command\"");
+            aspi.missingEntryPoints.push_back(list[i].get<std::string>());
+        }
+    }
+    if (r.Has("supportStatus")) aspi.supportStatus = static_cast<uint8_t>(ReadByte(r, "supportStatus"));
+    if (r.Has("adapters")) {
+        const json& list = r.Raw("adapters");
+        if (!list.is_array()) r.Fail("adapters", "expected a list of host adapters, numbered from 0");
+        if (list.size() > AspiSetup::kAdapterLimit) r.Fail("adapters", "at most 255 host adapters");
+        for (size_t i = 0; i < list.size(); ++i)
+            aspi.adapters.push_back(
+                ReadAspiAdapter(Reader(list[i], r.Source(), r.Path() + "/adapters/" + std::to_string(i)), i));
+    }
+}
+
+json AspiJson(const AspiSetup& aspi) {
+    json j = {{"manager", aspi.present ? "present" : "missing"}};
+    if (!aspi.missingEntryPoints.empty()) j["missingEntryPoints"] = aspi.missingEntryPoints;
+    if (aspi.supportStatus) j["supportStatus"] = ByteText(*aspi.supportStatus);
+    json adapters = json::array();
+    for (const AspiAdapter& a : aspi.adapters) {
+        json aj = {{"scsiId", a.scsiId}, {"identifier", a.identifier}, {"maxTransfer", a.maxTransfer},
+                   {"alignmentMask", a.alignmentMask}, {"abortFails", a.abortFails}};
+        if (a.inquiryPending) aj["inquiryStatus"] = "pending";
+        if (a.inquiryStatus) aj["inquiryStatus"] = ByteText(*a.inquiryStatus);
+        json targets = json::object();
+        for (const auto& [id, t] : a.targets) {
+            json tj = json::object();
+            if (t.device) tj["device"] = DeviceJson(*t.device);
+            if (!t.faults.empty()) {
+                json faults = json::array();
+                for (const auto& f : t.faults) faults.push_back(AspiFaultJson(f));
+                tj["faults"] = faults;
+            }
+            targets[std::to_string(id)] = tj;
+        }
+        aj["targets"] = targets;
+        adapters.push_back(aj);
+    }
+    j["adapters"] = adapters;
+    return j;
+}
+
 const char* kDefaultMachine = R"({
   "name": "Windows XP (English), default",
   "os": { "platform": 2, "major": 5, "minor": 1, "build": 2600, "csd": "Service Pack 2" },
@@ -397,7 +535,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     Reader r(j, source, "");
     r.OnlyKnown({"name", "os", "power", "codePage", "user", "users", "nextUser", "screenSaverActive", "cwd",
                  "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "registry",
-                 "transcript", "drives", "script", "scriptStep", "hardware"});
+                 "transcript", "drives", "script", "scriptStep", "hardware", "aspi"});
     r.Get("name", m.name);
     if (r.Has("os")) {
         Reader o = r.Child("os");
@@ -451,6 +589,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         p.Get("by", m.restart.by);
     }
     if (r.Has("drives")) ReadDrives(r, m.drives);
+    if (r.Has("aspi")) ReadAspi(r.Child("aspi"), m.aspi);
     if (r.Has("transcript")) {
         const json& list = r.Raw("transcript");
         if (!list.is_array()) r.Fail("transcript", "expected a list of lines");
@@ -552,6 +691,7 @@ json Machine::ToJson() const {
     j["restart"] = {{"pending", restart.pending}, {"flags", restart.flags}, {"by", restart.by}};
     j["registry"] = registry.SaveLocalMachine();
     j["drives"] = DrivesJson(drives);
+    if (aspi.Described()) j["aspi"] = AspiJson(aspi);
     j["transcript"] = transcript;
     if (!script.empty()) j["script"] = script;
     if (scriptStep) j["scriptStep"] = scriptStep;
@@ -581,6 +721,10 @@ void Machine::Restart() {
     // Drives are powered anew; a disc stays where it was.
     for (auto& entry : drives)
         if (entry.second.device) entry.second.device->Reset();
+    for (auto& adapter : aspi.adapters)
+        for (auto& target : adapter.targets)
+            if (target.second.device) target.second.device->Reset();
+    aspi.requests.clear();
 }
 
 ScsiDevice* Machine::DeviceAt(char letter) {

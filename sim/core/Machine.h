@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../aspi/AspiSetup.h"
 #include "../devices/DriveLetter.h"
 #include "../registry/Registry.h"
 
@@ -71,6 +72,8 @@ public:
     Registry registry;
     // Drive letters, 'A' to 'Z', with the devices behind them.
     std::map<char, DriveLetter> drives;
+    // Windows 98/ME: the ASPI manager, its host adapters and their targets.
+    AspiSetup aspi;
     // Lines of the transcript written by runs on this machine.
     std::vector<std::string> transcript;
     // What the scripted user does, and how many of its steps are done (the

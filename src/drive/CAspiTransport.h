@@ -27,15 +27,32 @@ public:
 
     // One digit each for adapter and target in the display name.
     enum { MAX_ADAPTERS = 7, MAX_TARGETS = 7, DRIVE_SLOTS = MAX_ADAPTERS * MAX_TARGETS };
-    enum { COMMAND_TIMEOUT_SECONDS = 3600 };
+    enum { COMMAND_TIMEOUT_SECONDS = 3600, SCAN_INQUIRY_TIMEOUT_SECONDS = 10, HA_INQUIRY_TIMEOUT_SECONDS = 10 };
+    // How long an aborted request may take to come back from the manager.
+    enum { ABORT_WAIT_MILLISECONDS = 10000 };
+    // Requests the manager kept after their abort, released once it lets go.
+    enum { ABANDONED_SLOTS = 16 };
 
 private:
     CAspiTransport(const CAspiTransport&) = delete;
     CAspiTransport& operator=(const CAspiTransport&) = delete;
 
+    struct AbandonedRequest {
+        HGLOBAL hBlock;
+        PSRB_ExecSCSICmd pSrb;
+        HANDLE hEvent;
+    };
+
     static bool IsAspiLoaded();
+    BYTE HostAdapterInquiry(BYTE nHaId, BYTE& ucScsiId);
+    DriveStatus ProbeDevice(char* pszText);
+    DriveStatus TestUnitReady();
     DriveStatus ExecuteCdb(BYTE* pCdb, BYTE nCdbLength, DWORD dwTimeoutSeconds);
     DriveStatus SendRequest(const BYTE* pCdb, BYTE nCdbLength, DWORD dwTimeoutSeconds);
+    static void WaitForCompletion(HANDLE hEvent, DWORD dwTimeoutSeconds);
+    static void AbortRequest(HGLOBAL hBlock, PSRB_ExecSCSICmd pSrb, HANDLE hEvent);
+    static void ReleaseRequest(HGLOBAL hBlock, HANDLE hEvent);
+    static void ReleaseAbandonedRequests(bool bManagerGone);
 
     BYTE m_nHaId;
     BYTE m_nTarget;
@@ -52,7 +69,9 @@ private:
     static PFNGETASPI32SUPPORTINFO m_pfnGetASPI32SupportInfo;
     static PFNSENDASPI32COMMAND m_pfnSendASPI32Command;
     static int m_nHaCount;
+    static BYTE m_nDriveCount;
     static int m_anInUse[MAX_ADAPTERS][MAX_TARGETS];
     static CString m_astrDriveName[DRIVE_SLOTS];
     static SRB_HAInquiry m_haInquiry;
+    static AbandonedRequest m_aAbandoned[ABANDONED_SLOTS];
 };

@@ -1,6 +1,7 @@
-// The ASPI transport on machines without an ASPI manager, and the facade's
-// selector: what construction shows, and that every operation goes to the
-// transport the selector names.
+// The ASPI transport's construction on every kind of machine (no manager,
+// a manager that cannot be used, one that can, the NT family), commands
+// without a usable manager, and the facade's selector: every operation goes
+// to the transport the selector names.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,22 +9,41 @@
 #include <string>
 #include <vector>
 
+#include "aspi_machine.h"
+#include "core/Modules.h"
 #include "drive/CDriveAccess.h"
-#include "drive_machine.h"
 
 namespace {
 
-using namespace drivetest;
+using namespace aspitest;
 
 std::string Box(const std::string& text) { return "message box \"Firmware Update Utility\": \"" + text + "\" -> OK"; }
 
-sim::Machine Windows98(unsigned codePage = 1252) {
+// Managers the transport loads but cannot use.
+sim::Machine WithoutEntryPoint(const char* name) {
+    sim::Machine m = Windows98WithAspi();
+    m.aspi.missingEntryPoints = {name};
+    return m;
+}
+sim::Machine WithSupportStatus(uint8_t status) {
+    sim::Machine m = Windows98WithAspi();
+    m.aspi.supportStatus = status;
+    return m;
+}
+sim::Machine WindowsMe() {
+    sim::Machine m = Windows98WithAspi();
+    m.os.minor = 90;
+    m.os.build = 3000;
+    return m;
+}
+sim::Machine WithoutManager() {
+    sim::Machine m = Windows98WithAspi();
+    m.aspi.present = false;
+    return m;
+}
+sim::Machine NtWithAspi() {
     sim::Machine m = NtMachine();
-    m.os.platform = 1;
-    m.os.major = 4;
-    m.os.minor = 10;
-    m.os.build = 2222;
-    m.codePage = codePage;
+    m.aspi = Windows98WithAspi().aspi;
     return m;
 }
 
@@ -40,6 +60,7 @@ struct ConstructionCase {
     const char* what;
     sim::Machine machine;
     std::vector<std::string> shown;
+    unsigned loads = 0;  // of wnaspi32.dll while the facade lives
 };
 
 TEST(AspiTransport, ConstructionLoadsTheManagerOnlyOnWindows98AndSaysWhenItCannot) {
@@ -53,6 +74,14 @@ TEST(AspiTransport, ConstructionLoadsTheManagerOnlyOnWindows98AndSaysWhenItCanno
         {"the same in Japanese", Windows98(932), {Box("ASPI初期化に失敗しました。")}},
         {"no version information", noVersion, {Box("Cannot get operationg system information.")}},
         {"the same in Japanese", noVersionJ, {Box("オペレーティングシステムの情報を取得できません。")}},
+        {"Windows 98 with a manager", Windows98WithAspi(), {}, 1},
+        {"Windows ME with a manager", WindowsMe(), {}, 1},
+        {"the NT family never loads one", NtWithAspi(), {}, 0},
+        // Whatever was loaded stays loaded until destruction.
+        {"no GetASPI32SupportInfo", WithoutEntryPoint("GetASPI32SupportInfo"), {Box("ASPI Initialize Fail!")}, 1},
+        {"no SendASPI32Command", WithoutEntryPoint("SendASPI32Command"), {Box("ASPI Initialize Fail!")}, 1},
+        {"no adapters", WithSupportStatus(SS_NO_ADAPTERS), {Box("ASPI Initialize Fail!")}, 1},
+        {"a manager that failed to start", WithSupportStatus(SS_FAILED_INIT), {Box("ASPI Initialize Fail!")}, 1},
     };
     for (const ConstructionCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -61,18 +90,29 @@ TEST(AspiTransport, ConstructionLoadsTheManagerOnlyOnWindows98AndSaysWhenItCanno
             CDriveAccess drive;
             EXPECT_EQ(0, drive.m_bUsePassThrough);
             EXPECT_EQ(c.shown, BoxesAndBeeps());
+            EXPECT_EQ(c.loads, sim::ModuleLoadCount("wnaspi32.dll"));
         }
         EXPECT_EQ(c.shown, BoxesAndBeeps()) << "nothing more at destruction";
+        EXPECT_EQ(0u, sim::ModuleLoadCount("wnaspi32.dll")) << "destruction unloads the manager";
     }
 }
 
-TEST(AspiTransport, WithoutAManagerNothingIsFoundAndEveryCommandFailsAsNotInitialised) {
-    const sim::Machine machines[] = {Windows98(), NtMachine()};
-    for (const sim::Machine& m : machines) {
-        SCOPED_TRACE(m.os.platform);
+TEST(AspiTransport, WithoutAUsableManagerNothingIsFoundAndEveryCommandFailsAsNotInitialised) {
+    // Each has the supported drive on an adapter the manager would report.
+    const std::pair<const char*, sim::Machine> machines[] = {
+        {"no manager", WithoutManager()},
+        {"NT family", NtWithAspi()},
+        {"no SendASPI32Command", WithoutEntryPoint("SendASPI32Command")},
+        {"no GetASPI32SupportInfo", WithoutEntryPoint("GetASPI32SupportInfo")},
+        {"a failing support status", WithSupportStatus(SS_FAILED_INIT)},
+    };
+    for (auto [what, m] : machines) {
+        SCOPED_TRACE(what);
+        PutTarget(m, 0, 1, Model::ZqX9046);
         sim::Process::Boot(m);
         CDriveAccess drive;
         EXPECT_EQ(0, drive.ScanDrives());
+        EXPECT_TRUE(sim::Proc().machine().aspi.requests.empty()) << "nothing was sent to a manager";
         BYTE buffer[2048] = {};
         drive.SetDataBuffer(buffer, sizeof buffer);
         for (const auto& send : kEveryCommand) {
