@@ -131,6 +131,10 @@ Lines FamilyQuery(const std::string& d) {
 }
 // The start-up's judgement of a drive whose first read finds nothing pending.
 Lines Judged(const std::string& d) { return Seq({Read16(d), Inquiry(d), FamilyQuery(d)}); }
+// The ASPI scan's probe of a target with a device on it.
+Lines Probe(const std::string& d) {
+    return Seq({{Scsi(d, "00 00 00 00 00 00 | none 0 | status 00")}, Inquiry(d)});
+}
 
 struct Road {
     const char* what;
@@ -211,6 +215,44 @@ TEST(StartupRoad, EndsWhereTheMachineOrTheDrivesSay) {
         // Seven reads at most: a drive that never settles is left alone.
         {"unit attentions without end", R"({"drives": {"D:": {"device": {"unitAttentionStorm": "forever"}}}})",
          Seq({{kSaverOff}, Inquiry("D:"), Times(7 * 7, Read16("D:", power29)), {Box(kM6), kSaverOn, kEnd}}), true},
+        // Windows 98/ME: D: is only a letter; the drive is reached on the
+        // secondary IDE channel through the ASPI manager, a disk on the primary.
+        {"Windows 98 SE, the drive on an ASPI adapter needs the update",
+         R"({"os": {"platform": 1, "major": 4, "minor": 10, "build": 2222, "csd": " A "},
+             "drives": {"D:": {"device": null}},
+             "aspi": {"manager": "present", "adapters": [
+               {"targets": {"0": {"device": {"model": "disk"}}}},
+               {"targets": {"0": {"device": {"model": "ZQ-X9046", "revision": "1H12", "level": 0,
+                                             "medium": {"blocks": 2295104}}}}}]}})",
+         Seq({{kSaverOff}, Probe("0:0"), Probe("1:0"), Judged("1:0"), {kSaverOn, kEnd}}), true},
+        {"Windows ME, the drive on an ASPI adapter up to date",
+         R"({"os": {"platform": 1, "major": 4, "minor": 90, "build": 3000, "csd": " "},
+             "drives": {"D:": {"device": null}},
+             "aspi": {"manager": "present", "adapters": [
+               {"targets": {"0": {"device": {"model": "disk"}}}},
+               {"targets": {"0": {"device": {"model": "ZQ-X9046", "revision": "1H13", "level": 32,
+                                             "medium": {"blocks": 2295104}}}}}]}})",
+         Seq({{kSaverOff}, Probe("0:0"), Probe("1:0"), Judged("1:0"), {Box(kM5), kSaverOn, kEnd}}), true},
+        {"Windows 98 SE, another maker's drive on the ASPI adapter",
+         R"({"os": {"platform": 1, "major": 4, "minor": 10, "build": 2222, "csd": " A "},
+             "drives": {"D:": {"device": null}},
+             "aspi": {"manager": "present", "adapters": [
+               {"targets": {"0": {"device": {"model": "disk"}}}},
+               {"targets": {"1": {"device": {"model": "optical", "medium": {"blocks": 2295104}}}}}]}})",
+         Seq({{kSaverOff}, Probe("0:0"), Probe("1:1"), {Box(kM6), kSaverOn, kEnd}}), true},
+        // The first adapter's drive holds no disc and is up to date.
+        {"Windows ME, two drives on two adapters, the second needs the update",
+         R"({"os": {"platform": 1, "major": 4, "minor": 90, "build": 3000, "csd": " "},
+             "drives": {"D:": {"device": null}},
+             "aspi": {"manager": "present", "adapters": [
+               {"scsiId": 7, "targets": {"0": {"device": {"model": "disk"}},
+                                         "1": {"device": {"model": "ZQ-X9046", "revision": "1H14"}}}},
+               {"scsiId": 0, "targets": {"1": {"device": {"model": "ZQ-X9046", "revision": "1H12",
+                                                          "medium": {"blocks": 2295104}}}}}]}})",
+         Seq({{kSaverOff}, Probe("0:0"), {Scsi("0:1", "00 00 00 00 00 00 | none 0 | " + noDisc)}, Inquiry("0:1"),
+              Probe("1:1"), Read16("0:1", noDisc), Inquiry("0:1"), FamilyQuery("0:1"), Judged("1:1"),
+              {kSaverOn, kEnd}}),
+         true},
     };
     for (const auto& road : roads) {
         SCOPED_TRACE(road.what);
