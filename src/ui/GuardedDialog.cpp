@@ -1,4 +1,4 @@
-#include "GuardedDialog.h"
+#include "ui/GuardedDialog.h"
 
 BOOL RefuseWhileWaiting(UINT message, WPARAM wParam, LRESULT* pResult) {
     switch (message) {
