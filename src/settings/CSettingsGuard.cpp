@@ -301,11 +301,12 @@ void CSettingsGuard::RestoreSettingChanges() {
         char szRecord[NAME_CAPACITY];
         DWORD dwIndex = 0;
         while (EnumSubkey(log.GetHandle(), dwIndex, szRecord)) {
-            // A deleted record brings the next one to the same index.
-            if (RestoreRecord(log, szRecord))
-                --nCount;
-            else
+            // A deleted record brings the next one to the same index. A count
+            // from a damaged "Changed" may already stand at the bottom.
+            if (!RestoreRecord(log, szRecord))
                 ++dwIndex;
+            else if (nCount > INT_MIN)
+                --nCount;
         }
     }
     m_nChangeCount = nCount;
