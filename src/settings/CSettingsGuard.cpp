@@ -101,6 +101,20 @@ bool DmaDetectionOff(LPCSTR pszText) {
     return chLevel == '0';
 }
 
+// Each subkey of an open key that opens for writing and whose path a record
+// can hold, with that path: visit(instance key, path).
+template <class Visit>
+void ForEachInstance(HKEY hParent, LPCSTR pszParentPath, Visit visit) {
+    char szName[NAME_CAPACITY];
+    for (DWORD dwIndex = 0; EnumSubkey(hParent, dwIndex, szName); ++dwIndex) {
+        CString strPath = SubkeyPath(pszParentPath, szName);
+        if (!Recordable(strPath)) continue;
+        CRegistryKey instance;
+        if (instance.Open(HKEY_LOCAL_MACHINE, strPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) continue;
+        visit(instance, static_cast<LPCSTR>(strPath));
+    }
+}
+
 // A REG_SZ of the full 128 bytes: the text, its zero and zero filler.
 LONG SetPaddedText(HKEY hKey, LPCSTR pszName, LPCSTR pszText) {
     char szData[TEXT_CAPACITY];
@@ -134,22 +148,17 @@ int CSettingsGuard::ApplySettingChanges(BYTE nMode) {
 void CSettingsGuard::ExamineDmaDetection() {
     CRegistryKey parameters;
     if (parameters.Open(HKEY_LOCAL_MACHINE, ATAPI_PARAMETERS, KEY_READ) != ERROR_SUCCESS) return;
-    char szName[NAME_CAPACITY];
-    for (DWORD dwIndex = 0; EnumSubkey(parameters.GetHandle(), dwIndex, szName); ++dwIndex) {
-        CString strPath = SubkeyPath(ATAPI_PARAMETERS, szName);
-        if (!Recordable(strPath)) continue;
-        CRegistryKey instance;
-        if (instance.Open(HKEY_LOCAL_MACHINE, strPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) continue;
+    ForEachInstance(parameters.GetHandle(), ATAPI_PARAMETERS, [this](CRegistryKey& instance, LPCSTR pszPath) {
         char szText[TEXT_CAPACITY];
         DWORD dwType = REG_NONE;
         // Put back as REG_SZ, so only a REG_SZ is taken.
         if (!ReadText(instance.GetHandle(), "DriverParameter", szText, sizeof szText, &dwType) || dwType != REG_SZ)
-            continue;
-        if (DmaDetectionOff(szText)) continue;
+            return;
+        if (DmaDetectionOff(szText)) return;
         m_bNeeded = true;
-        if (!m_bChange || !WriteChangeRecord(strPath, "DriverParameter", REG_SZ, szText, 0)) continue;
+        if (!m_bChange || !WriteChangeRecord(pszPath, "DriverParameter", REG_SZ, szText, 0)) return;
         SetPaddedText(instance.GetHandle(), "DriverParameter", DMA_DETECTION_OFF);
-    }
+    });
 }
 
 void CSettingsGuard::ExamineTimingModes() {
@@ -163,14 +172,9 @@ void CSettingsGuard::ExamineTimingModes() {
         char szText[TEXT_CAPACITY];
         if (!ReadText(classKey.GetHandle(), "Class", szText, sizeof szText) || std::strcmp(szText, "hdc") != 0)
             continue;
-        char szInstance[NAME_CAPACITY];
-        for (DWORD dwInstance = 0; EnumSubkey(classKey.GetHandle(), dwInstance, szInstance); ++dwInstance) {
-            CString strPath = SubkeyPath(strClassPath, szInstance);
-            if (!Recordable(strPath)) continue;
-            CRegistryKey instance;
-            if (instance.Open(HKEY_LOCAL_MACHINE, strPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) continue;
-            ExamineTimingInstance(instance, strPath);
-        }
+        ForEachInstance(classKey.GetHandle(), strClassPath, [this](CRegistryKey& instance, LPCSTR pszPath) {
+            ExamineTimingInstance(instance, pszPath);
+        });
     }
 }
 
@@ -222,14 +226,9 @@ void CSettingsGuard::ExamineDevices() {
 void CSettingsGuard::ExamineClassInstances(LPCSTR pszClassPath) {
     CRegistryKey classKey;
     if (classKey.Open(HKEY_LOCAL_MACHINE, pszClassPath, KEY_READ) != ERROR_SUCCESS) return;
-    char szName[NAME_CAPACITY];
-    for (DWORD dwIndex = 0; EnumSubkey(classKey.GetHandle(), dwIndex, szName); ++dwIndex) {
-        CString strPath = SubkeyPath(pszClassPath, szName);
-        if (!Recordable(strPath)) continue;
-        CRegistryKey instance;
-        if (instance.Open(HKEY_LOCAL_MACHINE, strPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) continue;
-        for (LPCSTR pszValue : g_aClassValues) ChangeByteSetting(instance, strPath, pszValue);
-    }
+    ForEachInstance(classKey.GetHandle(), pszClassPath, [this](CRegistryKey& instance, LPCSTR pszPath) {
+        for (LPCSTR pszValue : g_aClassValues) ChangeByteSetting(instance, pszPath, pszValue);
+    });
 }
 
 LONG CSettingsGuard::ChangeByteSetting(CRegistryKey& key, LPCSTR pszPath, LPCSTR pszValueName) {

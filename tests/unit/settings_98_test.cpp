@@ -27,12 +27,6 @@ Setting Flag(const std::string& path, const char* name, RegValue before, RegValu
     return Lm(path, name, std::move(before), std::move(after));
 }
 
-struct Case {
-    const char* what;
-    std::vector<Setting> settings;  // in the order the guard examines them
-    int needed;
-};
-
 TEST_F(Win98, EachSettingIsExaminedChangedRecordedAndRestored) {
     const Case cases[] = {
         {"drive found at this boot",

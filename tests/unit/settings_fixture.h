@@ -67,6 +67,14 @@ inline Setting Dyn(std::string node, std::string hardwareKey) {
     return {Hive::DynData, Join(kDevNodes, node), "HardWareKey", RegValue::Sz(hardwareKey), {}};
 }
 
+// One row of a table: a machine's settings, in the order the guard examines
+// them, and whether any needs a change.
+struct Case {
+    const char* what;
+    std::vector<Setting> settings;
+    int needed;
+};
+
 // A change record as the registry holds it.
 struct Record {
     std::string subKey;

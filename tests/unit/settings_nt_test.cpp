@@ -28,12 +28,6 @@ Setting Timing(const std::string& path, const char* name, uint32_t before, uint3
     return Lm(path, name, RegValue::Dword(before), RegValue::Dword(after));
 }
 
-struct Case {
-    const char* what;
-    std::vector<Setting> settings;  // in the order the guard examines them
-    int needed;
-};
-
 TEST_F(Nt, EachSettingIsExaminedChangedRecordedAndRestored) {
     const std::string k127(127 - std::string(kOn).size(), ';');
     const Case cases[] = {
