@@ -38,6 +38,7 @@ struct Request {
 struct Core {
     std::vector<std::shared_ptr<Request>> requests;  // not yet ended
     bool gone = false;
+    bool running = true;  // the thread has not ended yet
 };
 
 class Manager;
@@ -142,7 +143,10 @@ bool HasWork(const Core& core) {
 void Run(std::shared_ptr<Core> core) {
     auto& scheduler = Proc().scheduler();
     for (;;) {
-        if (core->gone) return;
+        if (core->gone) {
+            core->running = false;
+            return;
+        }
         while (Step(*core)) {
         }
         uint64_t due = Scheduler::kForever;
@@ -175,6 +179,10 @@ public:
         }
         core->requests.clear();
         core->gone = true;
+        // As a DLL's detach, the library's thread ends before it is gone.
+        std::shared_ptr<Core> shared = core;
+        Proc().scheduler().Wait([shared] { return !shared->running; }, Scheduler::kForever,
+                                "the ASPI manager's thread to end");
     }
 
     std::shared_ptr<Core> core;

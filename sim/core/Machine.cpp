@@ -140,6 +140,9 @@ bool ReadCountOr(const Reader& r, const char* key, const char* word, uint32_t& c
     return false;
 }
 
+// What ReadCountOr reads, written back.
+json CountOr(uint32_t count, bool endless, const char* word) { return endless ? json(word) : json(count); }
+
 Fault ReadFault(const Reader& r) {
     r.OnlyKnown({"opcode", "page", "function", "argument", "hang", "status", "sense", "senseByte19", "times"});
     Fault f;
@@ -179,11 +182,7 @@ json FaultJson(const Fault& f) {
         if (f.status == scsi::kCheckCondition) j["sense"] = f.sense.Text();
     }
     if (f.senseByte19) j["senseByte19"] = ByteText(*f.senseByte19);
-    if (f.always) {
-        j["times"] = "always";
-    } else {
-        j["times"] = f.times;
-    }
+    j["times"] = CountOr(f.times, f.always, "always");
     return j;
 }
 
@@ -384,11 +383,7 @@ json AspiFaultJson(const AspiFault& f) {
     if (f.srbStatus) j["srbStatus"] = ByteText(*f.srbStatus);
     if (f.haStatus) j["haStatus"] = ByteText(*f.haStatus);
     if (f.pending) j["pending"] = true;
-    if (f.always) {
-        j["times"] = "always";
-    } else {
-        j["times"] = f.times;
-    }
+    j["times"] = CountOr(f.times, f.always, "always");
     return j;
 }
 

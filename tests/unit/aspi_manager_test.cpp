@@ -434,7 +434,9 @@ TEST_F(AspiManager, AnAbortedCommandResetsTheDeviceThatHungOnIt) {
 }
 
 TEST_F(AspiManager, UnloadingDropsWhatItHoldsAndGivesTheDeviceBack) {
+    const size_t threads = sim::Proc().scheduler().LiveThreads();
     LoadWithDrive();
+    EXPECT_EQ(threads + 1, sim::Proc().scheduler().LiveThreads()) << "the manager works on a thread of its own";
     sim::Fault hang;
     hang.opcode = 0x1B;
     hang.hang = true;
@@ -446,16 +448,17 @@ TEST_F(AspiManager, UnloadingDropsWhatItHoldsAndGivesTheDeviceBack) {
     Sleep(1000);
     ASSERT_TRUE(TargetAt(0, 1).busy);
 
+    const uint64_t freed = Now();
     EXPECT_TRUE(FreeLibrary(m_hModule));
     m_hModule = NULL;
-    Sleep(1000);
+    EXPECT_EQ(freed, Now());
+    EXPECT_EQ(threads, sim::Proc().scheduler().LiveThreads()) << "its thread ended with it";
     EXPECT_FALSE(TargetAt(0, 1).busy);
     EXPECT_EQ(sim::ScsiDevice::Attention::PowerOn, TargetAt(0, 1).attention);
     EXPECT_EQ(1u, TargetAt(0, 1).Trace().size()) << "the request behind it never reached the drive";
     EXPECT_EQ(SS_PENDING, eject.SRB_Status) << "a manager that went writes nothing";
     EXPECT_EQ(SS_PENDING, behind.SRB_Status);
     EXPECT_FALSE(Signalled(behind));
-    EXPECT_EQ(0u, sim::Proc().scheduler().LiveThreads()) << "the manager's threads ended with it";
 
     // Loaded again, it takes commands; the drive reports its reset first.
     m_hModule = LoadLibraryA("wnaspi32.dll");

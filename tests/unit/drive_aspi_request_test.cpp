@@ -211,20 +211,7 @@ TEST_F(AspiDrive, CheckConditionKeepsTheSenseCodes) {
 }
 
 TEST_F(AspiDrive, UnitAttentionIsRetriedUpToSevenAttemptsInAll) {
-    struct Case {
-        const char* what;
-        std::function<void(sim::ScsiDevice&)> arrange;
-        size_t attempts;
-        DriveStatus status;
-    };
-    const Case cases[] = {
-        {"one medium change", [](sim::ScsiDevice& d) { d.attention = sim::ScsiDevice::Attention::MediumChanged; }, 2,
-         SS_COMP},
-        {"six in a row", [](sim::ScsiDevice& d) { d.stormLeft = 6; }, 7, SS_COMP},
-        {"seven in a row", [](sim::ScsiDevice& d) { d.stormLeft = 7; }, 7, SS_ERR},
-        {"a drive that never stops", [](sim::ScsiDevice& d) { d.stormForever = true; }, 7, SS_ERR},
-    };
-    for (const Case& c : cases) {
+    for (const UnitAttentionCase& c : UnitAttentionCases()) {
         SCOPED_TRACE(c.what);
         StartWithDrive();
         c.arrange(Drive());
@@ -312,17 +299,6 @@ TEST_F(AspiDrive, ARequestTheManagerKeepsAfterItsAbortIsReleasedOnlyWhenItLetsGo
     // Destroying the facade unloads the manager; then it goes (TearDown).
 }
 
-struct InFlight {
-    CDriveAccess* pDrive;
-    DriveStatus status;
-};
-
-DWORD WINAPI EjectOnWorker(LPVOID pParam) {
-    InFlight* pWork = static_cast<InFlight*>(pParam);
-    pWork->status = pWork->pDrive->StartStopUnit(0, 0, 1);
-    return 0;
-}
-
 TEST_F(AspiDrive, ASecondCommandToATargetInUseIsRefusedAtOnce) {
     StartWithDrive([](sim::Machine& m) { PutTarget(m, 0, 1, Model::ZqX9046); });
     ASSERT_STREQ("0:1: VALTORA DVD-ROM ZQ-X90461H12", m_pDrive->GetDriveName(0));
@@ -335,8 +311,8 @@ TEST_F(AspiDrive, ASecondCommandToATargetInUseIsRefusedAtOnce) {
 
     // A worker ejects, which takes the drive a second and a half.
     m_pDrive->SetDataBuffer(m_abyBuffer, 0);
-    InFlight work = {m_pDrive.get(), 0};
-    HANDLE hThread = CreateThread(NULL, 0, EjectOnWorker, &work, 0, NULL);
+    InFlight work = {m_pDrive.get(), Eject, 0};
+    HANDLE hThread = CreateThread(NULL, 0, SendInFlight, &work, 0, NULL);
     ASSERT_NE(nullptr, hThread);
     Sleep(500);
     ASSERT_EQ(1u, Commands()) << "the worker's command is in flight";

@@ -263,20 +263,7 @@ TEST_F(Spti, CheckConditionKeepsTheSenseAndDescribesItWithByte19) {
 }
 
 TEST_F(Spti, UnitAttentionIsRetriedUpToSevenAttemptsInAll) {
-    struct Case {
-        const char* what;
-        std::function<void(sim::ScsiDevice&)> arrange;
-        size_t attempts;
-        DriveStatus status;
-    };
-    const Case cases[] = {
-        {"one medium change", [](sim::ScsiDevice& d) { d.attention = sim::ScsiDevice::Attention::MediumChanged; }, 2,
-         SS_COMP},
-        {"six in a row", [](sim::ScsiDevice& d) { d.stormLeft = 6; }, 7, SS_COMP},
-        {"seven in a row", [](sim::ScsiDevice& d) { d.stormLeft = 7; }, 7, SS_ERR},
-        {"a drive that never stops", [](sim::ScsiDevice& d) { d.stormForever = true; }, 7, SS_ERR},
-    };
-    for (const Case& c : cases) {
+    for (const UnitAttentionCase& c : UnitAttentionCases()) {
         SCOPED_TRACE(c.what);
         StartWithDriveOnD();
         c.arrange(DriveAt('D'));
@@ -301,17 +288,6 @@ TEST_F(Spti, ARefusalClearsTheSenseOfTheUnitAttentionBeforeIt) {
     EXPECT_EQ((std::pair<int, int>(0, 0)), SenseCodes());
 }
 
-struct InFlight {
-    CDriveAccess* pDrive;
-    DriveStatus status;
-};
-
-DWORD WINAPI SendHungCommand(LPVOID pParam) {
-    InFlight* pWork = static_cast<InFlight*>(pParam);
-    pWork->status = pWork->pDrive->SendDiagnostic(0, 8);
-    return 0;
-}
-
 TEST_F(Spti, ASecondCommandToABusyDriveIsRefusedAtOnce) {
     StartWithDriveOnD();
     sim::Fault hang;
@@ -319,8 +295,8 @@ TEST_F(Spti, ASecondCommandToABusyDriveIsRefusedAtOnce) {
     hang.hang = true;
     DriveAt('D').faults = {hang};
     m_pDrive->SetDataBuffer(m_abyBuffer, 8);
-    InFlight work = {m_pDrive.get(), 0};
-    HANDLE hThread = CreateThread(NULL, 0, SendHungCommand, &work, 0, NULL);
+    InFlight work = {m_pDrive.get(), [](CDriveAccess& d) { return d.SendDiagnostic(0, 8); }, 0};
+    HANDLE hThread = CreateThread(NULL, 0, SendInFlight, &work, 0, NULL);
     ASSERT_NE(nullptr, hThread);
     Sleep(1000);
     ASSERT_EQ(1u, Commands()) << "the worker's command is in flight";
