@@ -166,8 +166,7 @@ BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
 // The dialog.
 
 CDialog::CDialog()
-    : m_nIDHelp(0),
-      m_pParentWnd(NULL),
+    : m_pParentWnd(NULL),
       m_nIDTemplate(0),
       m_pDesc(NULL),
       m_lpDialogTemplate(NULL),
@@ -176,14 +175,12 @@ CDialog::CDialog()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) : CDialog() {
     m_nIDTemplate = nIDTemplate;
-    m_nIDHelp = nIDTemplate;
     m_pParentWnd = pParentWnd;
 }
 
 CDialog::CDialog(const AFX_DLGDESC& desc, CWnd* pParentWnd) : CDialog() {
     m_pDesc = &desc;
     m_nIDTemplate = desc.nIDTemplate;
-    m_nIDHelp = desc.nIDTemplate;
     m_pParentWnd = pParentWnd;
 }
 

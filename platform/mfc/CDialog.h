@@ -80,8 +80,6 @@ public:
     // The dialog, then its owner's own map, then the application's.
     BOOL OnCmdMsg(UINT nID, int nCode) override;
 
-    UINT m_nIDHelp;
-
 protected:
     CWnd* m_pParentWnd;
     UINT m_nIDTemplate;

@@ -6,7 +6,8 @@
 // message then goes through WindowProc and the message map, and what the
 // object does not handle goes on to the procedure that was there before.
 // FromHandle of any other handle gives a temporary wrapper that the
-// framework owns and frees once the window is gone; do not keep it.
+// framework owns and frees once the window is gone; do not keep it, and do
+// not cast it to a control class: bind controls with DDX_Control instead.
 #pragma once
 #include "CCmdTarget.h"
 #include "CString.h"

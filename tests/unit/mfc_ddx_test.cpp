@@ -104,7 +104,7 @@ TEST_F(DdxTest, ARefusedValueTellsTheUserAndKeepsTheDialogOpenOnThatControl) {
         UseSteps({
             [&](HWND top) {
                 SetDlgItemTextA(top, 10, c.bad);
-                Key(top, VK_RETURN);
+                Click(top, IDOK);  // the button takes the focus
             },
             [&](HWND top) { Key(top, VK_RETURN); },  // the message box
             [&](HWND top) {

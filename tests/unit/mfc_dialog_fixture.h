@@ -25,8 +25,9 @@ inline const AFX_DLGITEM kFormItems[] = {
     {"COMBOBOX", nullptr, 1000, WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 7, 60, 100, 60},
     {PROGRESS_CLASSA, nullptr, 1012, WS_VISIBLE | WS_BORDER, 7, 75, 100, 10},
 };
-inline const AFX_DLGDESC kForm = {200,      kDialogStyle | WS_SYSMENU, 0, 0, 0, 160, 90, u"Form", u"MS Sans Serif", 8,
-                                  kFormItems, 7};
+inline const AFX_DLGDESC kForm = {
+    200, kDialogStyle | WS_SYSMENU, 0, 0, 0, 160, 90, u"Form", u"MS Sans Serif", 8, kFormItems, 7,
+};
 
 class MfcDialogTest : public desktop_test::DesktopTest {
 protected:

@@ -202,24 +202,26 @@ public:
     std::vector<std::string> log;
     RECT client = {0, 0, 0, 0}, templateSize = {0, 0, 0, 0};
     CString menuText;
-    UINT nMenuItems = 0, nSysItemsAfterDelete = 0, nPrevState = 0;
+    UINT nMenuItems = 0, nSysItemsBefore = 0, nSysItemsAfter = 0, nPrevState = 0;
+    CComboBox m_cbList;
 
 protected:
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, 1000, m_cbList); }
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
-        CComboBox* pList = static_cast<CComboBox*>(GetDlgItem(1000));
-        pList->AddString("zero");
-        pList->AddString("one");
+        m_cbList.AddString("zero");
+        m_cbList.AddString("one");
         CMenu* pMenu = GetMenu();
         nMenuItems = pMenu->GetMenuItemCount();
         pMenu->GetMenuString(32772, menuText, MF_BYCOMMAND);
         pMenu->ModifyMenu(32772, MF_BYCOMMAND | MF_STRING, 32772, "Info");
         CMenu* pSysMenu = GetSystemMenu(FALSE);
+        nSysItemsBefore = pSysMenu->GetMenuItemCount();
         pSysMenu->AppendMenu(MF_SEPARATOR);
         pSysMenu->AppendMenu(MF_STRING, 0x0010, "&Extra...");
         pSysMenu->AppendMenu(MF_STRING, 0x0020, "Gone");
         pSysMenu->DeleteMenu(0x0020, MF_BYCOMMAND);
-        nSysItemsAfterDelete = pSysMenu->GetMenuItemCount();
+        nSysItemsAfter = pSysMenu->GetMenuItemCount();
         nPrevState = pSysMenu->EnableMenuItem(0x0010, MF_BYCOMMAND | MF_GRAYED);
         pSysMenu->EnableMenuItem(0x0010, MF_BYCOMMAND | MF_ENABLED);
         GetClientRect(&client);
@@ -230,7 +232,7 @@ protected:
         return TRUE;
     }
     afx_msg void OnSelChange() {
-        log.push_back("selchange " + std::to_string(static_cast<CComboBox*>(GetDlgItem(1000))->GetCurSel()));
+        log.push_back("selchange " + std::to_string(m_cbList.GetCurSel()));
     }
     afx_msg void OnInfo() { log.push_back("command 32772"); }
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam) {
@@ -264,6 +266,7 @@ TEST_F(MfcDialogTest, WhatTheUserDoesReachesTheMappedCommandsAndNotifications) {
                                                  "seven"}));
     EXPECT_EQ(dlg.nMenuItems, 1u);
     EXPECT_EQ(dlg.menuText, "About");
+    EXPECT_EQ(dlg.nSysItemsAfter, dlg.nSysItemsBefore + 2) << "a separator and \"Extra...\"; \"Gone\" is gone";
     EXPECT_EQ(dlg.nPrevState, static_cast<UINT>(MF_ENABLED));
     // The bar does not take its height from the template's client area.
     EXPECT_EQ(dlg.client.right, dlg.templateSize.right);

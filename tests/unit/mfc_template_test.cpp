@@ -111,6 +111,15 @@ TEST_F(ResourcesTest, ARegisteredDescriptionRunsByItsTemplateId) {
     EXPECT_EQ(dlg.DoModal(), IDOK) << AllTranscript();
 }
 
+TEST_F(ResourcesTest, AReadyMadeTemplateRunsThroughInitModalIndirect) {
+    const std::vector<BYTE> bytes = Build(kForm);
+    UseScript(json::array({{{"expect", {{"window", "Form"}}}}, "escape"}));
+    CDialog dlg;
+    EXPECT_FALSE(dlg.InitModalIndirect(NULL));
+    ASSERT_TRUE(dlg.InitModalIndirect(reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data())));
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL) << AllTranscript();
+}
+
 TEST_F(ResourcesTest, StringsLoadByIdAndTheFirstTableWins) {
     AfxRegisterStringTable(kStrings, 2);
     AfxRegisterStringTable(kMoreStrings, 2);
