@@ -632,6 +632,26 @@ TEST_F(MfcDialogTest, TheMainWindowOwnsUnparentedDialogsAndLetsGoWhenItsWindowGo
     EXPECT_EQ(app.m_pMainWnd, nullptr);
 }
 
+TEST_F(MfcDialogTest, StartUpThatGivesUpDestroysAMainWindowStillOpen) {
+    class OpenApp : public CWinApp {
+    public:
+        CWnd wnd;
+        HWND hWnd = NULL;
+        BOOL InitInstance() override {
+            hWnd = CreateWindowExA(0, "STATIC", "main", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+            EXPECT_TRUE(wnd.SubclassWindow(hWnd));
+            m_pMainWnd = &wnd;
+            return FALSE;
+        }
+    };
+    OpenApp app;
+    char cmdLine[] = "";
+    EXPECT_EQ(WinMain(NULL, NULL, cmdLine, 1), 0);
+    EXPECT_FALSE(IsWindow(app.hWnd));
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    EXPECT_EQ(app.wnd.m_hWnd, nullptr);
+}
+
 TEST_F(MfcDialogTest, TheFrameworkCentresADialogUnlessItWasPlaced) {
     class PlacedDlg : public CDialog {
     public:
