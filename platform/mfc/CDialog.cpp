@@ -42,6 +42,16 @@ bool IsClass(HWND hWnd, const char* pszClass) {
     return false;
 }
 
+// COMCTL32 registers the classes of its controls (the progress bar's
+// among them) only when asked; the dialog manager refuses a template that
+// names a class nobody registered. Asking again costs nothing.
+void AfxInitCommonControls() {
+    INITCOMMONCONTROLSEX icc;
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&icc);
+}
+
 void ValidationMessage(CDataExchange* pDX, LPCSTR pszText) {
     CWinApp* pApp = AfxGetApp();
     ::MessageBoxA(pDX->m_pDlgWnd->m_hWnd, pszText, pApp ? pApp->m_pszAppName : NULL, MB_OK | MB_ICONEXCLAMATION);
@@ -205,6 +215,7 @@ INT_PTR CDialog::DoModal() {
     }
     m_pRunningDesc = pDesc;
     m_dwTemplateStyle = AfxGetTemplateStyle(lpTemplate);
+    AfxInitCommonControls();
 
     // A dialog-based program names its dialog the main window before the
     // dialog exists: a dialog without a parent is owned by the main window
