@@ -26,8 +26,8 @@ public:
     // The same for a control whose text is exchanged: DDV_MaxChars limits
     // it when it is an edit control or a combo box.
     HWND PrepareEditCtrl(int nIDC);
-    // Ends the exchange: the last control gets the focus (an edit control's
-    // text selected) and every later DDX_/DDV_ call does nothing.
+    // Ends the exchange: when saving, the last control gets the focus (an
+    // edit control's text selected); every later DDX_/DDV_ call does nothing.
     void Fail();
     BOOL Failed() const { return m_bFailed; }
 

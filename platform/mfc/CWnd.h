@@ -109,7 +109,8 @@ public:
     // may, before it translates and dispatches pMsg. TRUE: the message is done.
     virtual BOOL PreTranslateMessage(MSG* pMsg);
 
-    // Control data exchange, used by CDialog::UpdateData.
+    // UpdateData runs DoDataExchange: TRUE reads the controls into the
+    // members, FALSE fills the controls; FALSE back when a value was refused.
     virtual void DoDataExchange(CDataExchange* pDX);
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
