@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "drive/CDriveAccess.h"
+#include "ui/CAgreementDlg.h"
+#include "ui/CUpdateDlg.h"
+#include "ui/MessageDlg.h"
 #include "util/BeepMessageBox.h"
 
 namespace {
@@ -69,6 +72,13 @@ CUpdaterApp::~CUpdaterApp() {}
 BOOL CUpdaterApp::InitInstance() {
     AfxEnableControlContainer();
     Enable3dControlsStatic();
+    // The dialogs of the update; creating them shows nothing.
+    CAgreementDlg dlgAgreement;
+    CRebootDlg dlgReboot;
+    CRebootJDlg dlgRebootJ;
+    CUpdateDlg dlgUpdate;
+    CWarningDlg dlgWarning;
+    CWarningJDlg dlgWarningJ;
     bool bUpToDate = false;
 
     m_nCodePage = _getmbcp();
@@ -112,7 +122,12 @@ BOOL CUpdaterApp::InitInstance() {
     // The first copy goes on undisturbed, so this one leaves without a word.
     if (m_hMutex == NULL || GetLastError() == ERROR_ALREADY_EXISTS) return FALSE;
 
-    // Resume marker check: joins here with the state kept across a restart.
+    // The state key's path is built from the application name; one too long
+    // for it would name another key, so nothing is touched at all.
+    char szStateKey[STATE_KEY_CAPACITY];
+    if (!FormatStateKey(szStateKey)) return FALSE;
+
+    if (!CheckResumeMarker()) return FALSE;
 
     SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &m_bScreenSaverActive, 0);
     if (LOBYTE(m_bScreenSaverActive) == 1) SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 0, NULL, SPIF_SENDWININICHANGE);
@@ -140,7 +155,47 @@ BOOL CUpdaterApp::InitInstance() {
         return FALSE;
     }
 
-    // The update itself (agreement, settings, main dialog) continues here.
+    StartupFlags flags;
+    CString strCommand;
+    CheckAutostart(flags, strCommand);
+
+    // After the restart the user has agreed already.
+    if (!flags.bResume) {
+        dlgAgreement.m_strModel = g_szSupportedModel;
+        if (dlgAgreement.DoModal() == IDCANCEL) {
+            RestoreScreenSaver();
+            return FALSE;
+        }
+    }
+
+    CheckMakerKey(flags);
+
+    if (ApplySettingChanges(0) != 0) return TakeRestartPath(flags, strCommand, dlgReboot, dlgRebootJ);
+
+    SetRegistryKey("Valtora_ODD");
+    m_nChangeCount = static_cast<int>(GetProfileInt("", "Changed", 0));
+
+    m_pMainWnd = &dlgUpdate;
+    dlgUpdate.m_pDrive = &g_DriveAccess;
+
+    if (m_nCodePage == 932)
+        dlgWarningJ.DoModal();
+    else
+        dlgWarning.DoModal();
+
+    dlgUpdate.m_nChangeCount = m_nChangeCount;
+    dlgUpdate.DoModal();
+    if (dlgUpdate.m_nResult == 2) {
+        RestoreScreenSaver();
+        return FALSE;
+    }
+
+    RestoreSettingChanges();
+    YieldToOthers();
+    if (m_nChangeCount == 0) RemoveState(flags);
+    YieldToOthers();
+    RestoreScreenSaver();
+    RestartSystem();
     RestoreScreenSaver();
     return FALSE;
 }

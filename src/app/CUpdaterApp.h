@@ -7,6 +7,9 @@
 #include "win32.h"
 
 class CDriveAccess;
+class CRegistryKey;
+class CRebootDlg;
+class CRebootJDlg;
 
 class CUpdaterApp : public CWinApp {
 public:
@@ -24,6 +27,8 @@ public:
     // Puts back what the change log holds and lowers m_nChangeCount by one
     // for each record restored.
     void RestoreSettingChanges();
+    // Asks Windows to restart; on the NT family the shutdown privilege first.
+    void RestartSystem();
 
     int m_nChangeCount;          // change records in the change log ("Changed")
     bool m_bWinNT;               // NT family, else Windows 98/ME
@@ -32,6 +37,24 @@ public:
     int m_nCodePage;             // 932 selects the Japanese texts
 
 private:
+    // Flags of one run of the start-up routine.
+    struct StartupFlags {
+        bool bResume = false;        // the autostart entry was found: the run after the restart
+        bool bNoAutostart = false;   // no autostart entry can be written
+        bool bKeepMakerKey = false;  // at the end remove only the state key
+    };
+    // "Software\Valtora_ODD\<app>" must fit; a longer name is refused, not cut.
+    static const DWORD STATE_KEY_CAPACITY = 256;
+    bool FormatStateKey(char* pszPath) const;
+    LONG DeleteKeyByPlatform(CRegistryKey& key, LPCSTR pszName);
+    bool CheckResumeMarker();
+    void CheckAutostart(StartupFlags& flags, CString& strCommand);
+    void CheckMakerKey(StartupFlags& flags);
+    BOOL TakeRestartPath(const StartupFlags& flags, const CString& strCommand, CRebootDlg& dlgReboot,
+                         CRebootJDlg& dlgRebootJ);
+    void RemoveState(const StartupFlags& flags);
+    static void YieldToOthers() { Sleep(0); }
+
     enum StartupMessage {
         MsgNoVersion,
         MsgUnknownPlatform,
