@@ -59,6 +59,61 @@ void PrintNew(const Machine& m, size_t from, std::ostream& out) {
     for (size_t i = from; i < m.transcript.size(); ++i) out << "  " << m.transcript[i] << "\n";
 }
 
+
+// What the update is about, for the road's last lines: each drive's
+// firmware revision and every driver setting the updater may change.
+std::vector<std::string> UpdateFacts(const Machine& m) {
+    std::vector<std::string> facts;
+    json full = m.ToJson();
+    if (full.contains("drives") && full["drives"].is_object()) {
+        for (auto it = full["drives"].begin(); it != full["drives"].end(); ++it) {
+            const json& device = it.value().is_object() && it.value().contains("device") ? it.value()["device"] : json();
+            if (!device.is_object()) continue;
+            std::string revision = device.value("revision", std::string());
+            if (device.contains("firmware") && device["firmware"].is_string()) {
+                // A flashed drive keeps its whole image; the revision sits at 0x120.
+                const std::string& hex = device["firmware"].get_ref<const std::string&>();
+                revision.clear();
+                for (size_t i = 0; i < 4 && 2 * (0x120 + i) + 1 < hex.size(); ++i)
+                    revision += static_cast<char>(std::stoi(hex.substr(2 * (0x120 + i), 2), nullptr, 16));
+            }
+            facts.push_back("drive " + it.key() + " " + device.value("model", std::string("?")) + " firmware " +
+                            (revision.empty() ? std::string("(as built)") : revision));
+        }
+    }
+    static const char* kSettingKeys[] = {"atapi\\Parameters", "Services\\Cdrom", "Control\\Class\\",
+                                         "Class\\hdc", "Class\\SCSIAdapter", "Enum\\SCSI"};
+    const json& hklm = full["registry"];
+    for (auto it = hklm.begin(); it != hklm.end(); ++it) {
+        bool relevant = false;
+        for (const char* k : kSettingKeys) relevant = relevant || strcasestr(it.key().c_str(), k) != nullptr;
+        if (!relevant || !it.value().is_object()) continue;
+        for (auto v = it.value().begin(); v != it.value().end(); ++v) {
+            std::string value = v.value().dump();
+            if (v.value().is_object() && v.value().contains("hex") && v.value().value("type", 0) == 1) {
+                // Text kept with its padding: show the text.
+                const std::string& hex = v.value()["hex"].get_ref<const std::string&>();
+                std::string text;
+                for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+                    char c = static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+                    if (c == 0) break;
+                    text += c;
+                }
+                value = json(text).dump();
+            }
+            facts.push_back("HKLM\\" + it.key() + " " + v.key() + " = " + value);
+        }
+    }
+    return facts;
+}
+
+void PrintFacts(const std::vector<std::string>& before, const std::vector<std::string>& after, std::ostream& out) {
+    out << "before the road:\n";
+    for (auto& f : before) out << "  " << f << "\n";
+    out << "after the road:\n";
+    for (auto& f : after) out << "  " << f << "\n";
+}
+
 }  // namespace
 
 std::string CommandProgram(const std::string& command) {
@@ -107,6 +162,7 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
         m.Save(options.machineFile);
     }
     DescribeMachine(m, out);
+    const std::vector<std::string> factsBefore = UpdateFacts(m);
     std::vector<std::string> queue{m.imagePath};
     int boots = 0;
     while (true) {
@@ -128,7 +184,10 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
             // rest of the logon's programs do not run.
             if (m.restart.pending) break;
         }
-        if (!m.restart.pending) return 0;
+        if (!m.restart.pending) {
+            PrintFacts(factsBefore, UpdateFacts(m), out);
+            return 0;
+        }
         if (++boots > options.maxBoots) {
             out << "winsim: stopped after " << options.maxBoots << " restarts\n";
             return 4;
@@ -147,6 +206,7 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
         }
         if (queue.empty()) {
             DescribeMachine(m, out);
+            PrintFacts(factsBefore, UpdateFacts(m), out);
             return 0;
         }
     }
