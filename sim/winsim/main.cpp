@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
         sim::Machine machine = file.empty() ? sim::Machine::Default() : sim::Machine::Load(file);
         if (show || program.empty()) {
             sim::DescribeMachine(machine, std::cout);
+            // A starting point for a machine file of one's own.
+            if (!save.empty()) machine.Save(save);
             return 0;
         }
         sim::RunOptions options;
