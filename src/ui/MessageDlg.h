@@ -5,6 +5,7 @@
 // build both classes of a pair and run the Japanese one on code page 932.
 #pragma once
 #include "afx.h"
+#include "ui/MessageDlgResources.h"
 
 class CMessageDlg : public CDialog {
 public:
