@@ -2,6 +2,8 @@
 // machine file written here, and the machine it writes back shows what the
 // run did (message boxes, the screen saver, every command a drive received).
 #include <gtest/gtest.h>
+
+#include "RunWinsim.h"
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,18 +67,11 @@ RunResult RunProgram(const json& machine, const char* user = "consenting") {
     std::filesystem::path file = std::filesystem::temp_directory_path() /
                                  ("winqor-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".json");
     std::ofstream(file) << machine.dump(2);
-    std::string command = std::string("'") + WINSIM_PATH + "' --program '" + WINQOR_PATH + "' --trace --user " + user + " '" +
-                          file.string() + "' 2>&1";
+    WinsimRun raw = RunWinsim(std::string("--trace --user ") + user, file.string());
     RunResult run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) run.output.append(chunk, n);
-    int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(file);
-    run.machine = json::parse(in, nullptr, false);
+    run.output = raw.output;
+    run.exitCode = raw.exitCode;
+    run.machine = raw.machine;
     std::filesystem::remove(file);
     if (run.machine.is_object() && run.machine.contains("transcript"))
         for (const auto& line : run.machine["transcript"]) {

@@ -2,6 +2,8 @@
 // and a restart, the resumed run that writes the firmware, the restore and
 // the second restart. The machine written back shows where each run left it.
 #include <gtest/gtest.h>
+
+#include "RunWinsim.h"
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,28 +18,13 @@ namespace {
 
 using nlohmann::json;
 
-struct Road {
-    json machine;
-    std::string output;
-    int exitCode = -1;
-};
+using Road = WinsimRun;
 
 Road RunRoad(const std::string& machineFile) {
     std::filesystem::path file =
         std::filesystem::temp_directory_path() / ("winqor-road-" + std::to_string(::getpid()) + ".json");
     std::filesystem::copy_file(machineFile, file, std::filesystem::copy_options::overwrite_existing);
-    std::string command = std::string("'") + WINSIM_PATH + "' --program '" + WINQOR_PATH + "' '" + file.string() +
-                          "' 2>&1";
-    Road road;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return road;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) road.output.append(chunk, n);
-    int status = ::pclose(pipe);
-    road.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(file);
-    road.machine = json::parse(in, nullptr, false);
+    Road road = RunWinsim("", file.string());
     std::filesystem::remove(file);
     return road;
 }
