@@ -133,47 +133,47 @@ const char* ClassOfOrdinal(WORD ordinal) {
 DialogSpec ParseTemplate(const void* data, unsigned codePage) {
     if (!data) throw TemplateError("dialog template: none given");
     Reader r(static_cast<const uint8_t*>(data), codePage);
-    DialogSpec spec;
+    DialogSpec desc;
     // DLGTEMPLATEEX opens with version 1 and the signature 0xFFFF.
     WORD version, signature;
     std::memcpy(&version, data, 2);
     std::memcpy(&signature, static_cast<const uint8_t*>(data) + 2, 2);
-    spec.extended = version == 1 && signature == 0xFFFF;
+    desc.extended = version == 1 && signature == 0xFFFF;
     size_t count;
-    if (spec.extended) {
+    if (desc.extended) {
         r.Word();
         r.Word();
         r.Dword();  // help id
-        spec.exStyle = r.Dword();
-        spec.style = r.Dword();
+        desc.exStyle = r.Dword();
+        desc.style = r.Dword();
     } else {
-        spec.style = r.Dword();
-        spec.exStyle = r.Dword();
+        desc.style = r.Dword();
+        desc.exStyle = r.Dword();
     }
     count = r.Word();
-    spec.x = r.Short();
-    spec.y = r.Short();
-    spec.cx = r.Short();
-    spec.cy = r.Short();
+    desc.x = r.Short();
+    desc.y = r.Short();
+    desc.cx = r.Short();
+    desc.cy = r.Short();
     if (count > kMostItems) r.Fail(std::to_string(count) + " items is more than a dialog can hold");
-    if (spec.cx < 0 || spec.cy < 0) r.Fail("the dialog has a negative size");
-    spec.menu = r.Named("the menu name");
-    spec.cls = r.Named("the class name");
-    spec.title = r.String("the title");
-    if (spec.style & DS_SETFONT) {
-        spec.hasFont = true;
-        spec.pointSize = r.Word();
-        if (spec.extended) {
+    if (desc.cx < 0 || desc.cy < 0) r.Fail("the dialog has a negative size");
+    desc.menu = r.Named("the menu name");
+    desc.cls = r.Named("the class name");
+    desc.title = r.String("the title");
+    if (desc.style & DS_SETFONT) {
+        desc.hasFont = true;
+        desc.pointSize = r.Word();
+        if (desc.extended) {
             r.Word();  // weight
             r.Skip(2); // italic, character set
         }
-        spec.face = r.String("the font name");
+        desc.face = r.String("the font name");
     }
     for (size_t i = 0; i < count; ++i) {
         r.AlignDword();
         DialogItem item;
         const std::string where = "item " + std::to_string(i + 1);
-        if (spec.extended) {
+        if (desc.extended) {
             r.Dword();  // help id
             item.exStyle = r.Dword();
             item.style = r.Dword();
@@ -185,7 +185,7 @@ DialogSpec ParseTemplate(const void* data, unsigned codePage) {
         item.y = r.Short();
         item.cx = r.Short();
         item.cy = r.Short();
-        item.id = spec.extended ? r.Dword() : r.Word();
+        item.id = desc.extended ? r.Dword() : r.Word();
         item.cls = r.Named(where + ": the class name");
         if (!item.cls.present) r.Fail(where + ": has no class");
         if (item.cls.isId && !ClassOfOrdinal(item.cls.id)) {
@@ -199,7 +199,7 @@ DialogSpec ParseTemplate(const void* data, unsigned codePage) {
         WORD size = r.Word();
         if (size) {
             // Old templates count the size word itself; extended ones do not.
-            if (spec.extended) {
+            if (desc.extended) {
                 item.creationData = r.Here();
                 r.Skip(size);
             } else {
@@ -208,9 +208,9 @@ DialogSpec ParseTemplate(const void* data, unsigned codePage) {
                 r.Skip(size - 2u);
             }
         }
-        spec.items.push_back(item);
+        desc.items.push_back(item);
     }
-    return spec;
+    return desc;
 }
 
 }  // namespace sim::desktop

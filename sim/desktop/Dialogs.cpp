@@ -143,24 +143,24 @@ const char* AnswerName(int id) {
     }
 }
 
-HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner, DLGPROC proc, LPARAM param,
+HWND CreateDialogFromSpec(const DialogSpec& desc, HINSTANCE instance, HWND owner, DLGPROC proc, LPARAM param,
                           const DialogOptions& options, std::string& error) {
     Desktop& d = Desktop::Get();
-    if (spec.menu.present) {
+    if (desc.menu.present) {
         // Resources live in the program's module; the host build has none.
         error = "the template names menu resource " +
-                (spec.menu.isId ? std::to_string(spec.menu.id) : "\"" + d.Utf8(spec.menu.name) + "\"") +
+                (desc.menu.isId ? std::to_string(desc.menu.id) : "\"" + d.Utf8(desc.menu.name) + "\"") +
                 ", and the program's module holds no resources";
         Proc().SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
     std::shared_ptr<WindowClass> cls;
-    if (!spec.cls.present)
+    if (!desc.cls.present)
         cls = d.FindClass("#32770", instance);
-    else if (spec.cls.isId)
-        cls = d.FindClass(MAKEINTRESOURCEA(spec.cls.id), instance);
+    else if (desc.cls.isId)
+        cls = d.FindClass(MAKEINTRESOURCEA(desc.cls.id), instance);
     else
-        cls = d.FindClass(spec.cls.name.c_str(), instance);
+        cls = d.FindClass(desc.cls.name.c_str(), instance);
     if (!cls) {
         error = "the template names a window class that is not registered";
         Proc().SetLastError(1407);
@@ -172,19 +172,19 @@ HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner
         return nullptr;
     }
     int baseX, baseY;
-    BaseUnitsFor(spec.hasFont ? spec.pointSize : 0, baseX, baseY);
+    BaseUnitsFor(desc.hasFont ? desc.pointSize : 0, baseX, baseY);
     HFONT font = nullptr;
-    if (spec.hasFont) {
+    if (desc.hasFont) {
         GdiObject f;
         f.type = GdiObject::kFont;
-        f.face = spec.face;
-        f.pointSize = spec.pointSize;
-        f.height = -((spec.pointSize * 96 + 36) / 72);
+        f.face = desc.face;
+        f.pointSize = desc.pointSize;
+        f.height = -((desc.pointSize * 96 + 36) / 72);
         f.weight = FW_NORMAL;
         font = static_cast<HFONT>(d.NewGdi(f));
     }
-    DWORD style = spec.style & ~WS_VISIBLE;
-    DWORD exStyle = spec.exStyle;
+    DWORD style = desc.style & ~WS_VISIBLE;
+    DWORD exStyle = desc.exStyle;
     if (style & DS_MODALFRAME) exStyle |= WS_EX_DLGMODALFRAME;
     const bool child = (style & WS_CHILD) != 0;
     Window probe;
@@ -192,9 +192,9 @@ HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner
     probe.exStyle = exStyle;
     int side, top, bottom;
     FrameOf(probe, side, top, bottom);
-    const int width = Scale(spec.cx, baseX, 4) + 2 * side;
-    const int height = Scale(spec.cy, baseY, 8) + top + bottom;
-    int x = Scale(spec.x, baseX, 4), y = Scale(spec.y, baseY, 8);
+    const int width = Scale(desc.cx, baseX, 4) + 2 * side;
+    const int height = Scale(desc.cy, baseY, 8) + top + bottom;
+    int x = Scale(desc.x, baseX, 4), y = Scale(desc.y, baseY, 8);
     if (!child) {
         if (style & (DS_CENTER | DS_CENTERMOUSE)) {
             x = (kScreenWidth - width) / 2;
@@ -208,7 +208,7 @@ HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner
         x = std::clamp(x, 0, std::max(0, kScreenWidth - width));
         y = std::clamp(y, 0, std::max(0, kScreenHeight - height));
     }
-    HWND dlg = d.Create(exStyle, cls->name.c_str(), spec.title.c_str(), style, x, y, width, height, owner, nullptr,
+    HWND dlg = d.Create(exStyle, cls->name.c_str(), desc.title.c_str(), style, x, y, width, height, owner, nullptr,
                         instance, reinterpret_cast<LPVOID>(param));
     if (!dlg) {
         if (font) d.Gdi().erase(reinterpret_cast<uintptr_t>(font));
@@ -223,24 +223,24 @@ HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner
     info->boxType = options.boxType;
     info->baseX = baseX;
     info->baseY = baseY;
-    info->fontName = spec.face;
-    info->pointSize = spec.hasFont ? spec.pointSize : 0;
+    info->fontName = desc.face;
+    info->pointSize = desc.hasFont ? desc.pointSize : 0;
     info->font = font;
     info->ownFont = font != nullptr;
     SetDialogProc(*w, proc);
     if (font) d.Send(dlg, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    for (size_t i = 0; i < spec.items.size() && d.Find(dlg); ++i) {
-        const DialogItem& item = spec.items[i];
+    for (size_t i = 0; i < desc.items.size() && d.Find(dlg); ++i) {
+        const DialogItem& item = desc.items[i];
         const char* clsName = item.cls.isId ? ClassOfOrdinal(item.cls.id) : item.cls.name.c_str();
         LPCSTR title = item.title.isId ? MAKEINTRESOURCEA(item.title.id) : item.title.name.c_str();
-        const WORD id = spec.extended ? static_cast<WORD>(item.id) : static_cast<WORD>(item.id);
+        const WORD id = desc.extended ? static_cast<WORD>(item.id) : static_cast<WORD>(item.id);
         HWND c = d.Create(item.exStyle | WS_EX_NOPARENTNOTIFY, clsName, title, (item.style | WS_CHILD) & ~WS_POPUP,
                           Scale(item.x, baseX, 4), Scale(item.y, baseY, 8), Scale(item.cx, baseX, 4),
                           Scale(item.cy, baseY, 8), dlg, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), instance,
                           const_cast<void*>(item.creationData));
         if (!d.Find(dlg)) break;
         if (!c) {
-            if (spec.style & DS_NOFAILCREATE) continue;
+            if (desc.style & DS_NOFAILCREATE) continue;
             error = "item " + std::to_string(i + 1) + " (class " + (clsName ? clsName : "?") + ", id " +
                     std::to_string(id) + ") could not be created";
             d.Destroy(dlg);
@@ -259,7 +259,7 @@ HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner
         return nullptr;
     }
     if (focus && first && d.Find(first)) FocusControl(first);
-    if ((spec.style & WS_VISIBLE) && !options.modal && !info->ended) d.Show(dlg, SW_SHOWNORMAL);
+    if ((desc.style & WS_VISIBLE) && !options.modal && !info->ended) d.Show(dlg, SW_SHOWNORMAL);
     return dlg;
 }
 
@@ -320,14 +320,14 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type) 
     size_t defIndex = (type >> 8) & 0x0F;
     if (defIndex >= buttons.size()) defIndex = 0;
 
-    DialogSpec spec;
-    spec.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT;
-    spec.cx = static_cast<short>(width);
-    spec.cy = static_cast<short>(height);
-    spec.title = title;
-    spec.hasFont = true;
-    spec.pointSize = japanese ? 9 : 8;
-    spec.face = japanese ? FromUtf8("\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF", cp)
+    DialogSpec desc;
+    desc.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT;
+    desc.cx = static_cast<short>(width);
+    desc.cy = static_cast<short>(height);
+    desc.title = title;
+    desc.hasFont = true;
+    desc.pointSize = japanese ? 9 : 8;
+    desc.face = japanese ? FromUtf8("\xEF\xBC\xAD\xEF\xBC\xB3 \xEF\xBC\xB0\xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF", cp)
                          : "MS Sans Serif";
     if (icon) {
         DialogItem i;
@@ -339,7 +339,7 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type) 
         i.id = 0xFFFF;
         i.cls = {true, true, 0x0082, ""};
         i.title = {true, true, static_cast<WORD>(32512 + ((type & MB_ICONMASK) >> 4)), ""};
-        spec.items.push_back(i);
+        desc.items.push_back(i);
     }
     DialogItem t;
     t.style = WS_VISIBLE | WS_GROUP | SS_LEFT | SS_NOPREFIX;
@@ -350,7 +350,7 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type) 
     t.id = 0xFFFF;
     t.cls = {true, true, 0x0082, ""};
     t.title = {true, false, 0, body};
-    spec.items.push_back(t);
+    desc.items.push_back(t);
     int bx = (width - buttonsW) / 2;
     for (size_t i = 0; i < buttons.size(); ++i) {
         DialogItem b;
@@ -362,7 +362,7 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type) 
         b.id = static_cast<DWORD>(buttons[i].id);
         b.cls = {true, true, 0x0080, ""};
         b.title = {true, false, 0, japanese ? FromUtf8(buttons[i].japanese, cp) : std::string(buttons[i].english)};
-        spec.items.push_back(b);
+        desc.items.push_back(b);
     }
 
     // A task-modal box without an owner holds up every window of the thread.
@@ -379,7 +379,7 @@ int RunMessageBox(HWND owner, const char* text, const char* caption, UINT type) 
     options.messageBox = true;
     options.boxType = type;
     std::string error;
-    HWND box = CreateDialogFromSpec(spec, nullptr, owner, MessageBoxProc, 0, options, error);
+    HWND box = CreateDialogFromSpec(desc, nullptr, owner, MessageBoxProc, 0, options, error);
     int result = 0;
     if (box) {
         // Without Cancel the close box only works for a box with just OK.

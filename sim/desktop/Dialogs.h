@@ -16,7 +16,7 @@ struct DialogOptions {
 
 // Creates the dialog and its controls and runs WM_INITDIALOG. Null, with
 // the reason in error, when something in the template cannot be made.
-HWND CreateDialogFromSpec(const DialogSpec& spec, HINSTANCE instance, HWND owner, DLGPROC proc, LPARAM param,
+HWND CreateDialogFromSpec(const DialogSpec& desc, HINSTANCE instance, HWND owner, DLGPROC proc, LPARAM param,
                           const DialogOptions& options, std::string& error);
 // Runs the modal loop until EndDialog; owner is disabled meanwhile.
 INT_PTR RunModal(HWND dialog, HWND owner);

@@ -22,7 +22,7 @@ const sim::ModuleSpec* const kModules[] = {&sim::aspi::kManagerModule};
 class LoadedModuleObject : public sim::KernelObject {
 public:
     const char* Kind() const override { return "module"; }
-    const sim::ModuleSpec* spec = nullptr;
+    const sim::ModuleSpec* desc = nullptr;
     unsigned loads = 0;
     std::shared_ptr<sim::ModuleInstance> instance;
 };
@@ -95,12 +95,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR path) {
         ++object->loads;
         return handle;
     }
-    for (const sim::ModuleSpec* spec : kModules) {
-        if (fileName != spec->fileName || !spec->carried(proc.machine())) continue;
+    for (const sim::ModuleSpec* desc : kModules) {
+        if (fileName != desc->fileName || !desc->carried(proc.machine())) continue;
         auto object = std::make_shared<LoadedModuleObject>();
-        object->spec = spec;
+        object->desc = desc;
         object->loads = 1;
-        object->instance = spec->load();
+        object->instance = desc->load();
         handle = static_cast<HMODULE>(proc.handles().Add(object));
         LoadedModules()[fileName] = Loaded{object, handle};
         return handle;
@@ -117,7 +117,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
         return NULL;
     }
     // Entry points by ordinal are not among what the modules export.
-    void* address = IS_INTRESOURCE(name) ? nullptr : object->spec->entryPoint(proc.machine(), name);
+    void* address = IS_INTRESOURCE(name) ? nullptr : object->desc->entryPoint(proc.machine(), name);
     if (!address) {
         proc.SetLastError(ERROR_PROC_NOT_FOUND);
         return NULL;

@@ -35,9 +35,9 @@ bool AnswersDirectly(UINT msg) {
 HWND ParseAndCreate(HINSTANCE instance, LPCDLGTEMPLATEA tmpl, HWND owner, DLGPROC proc, LPARAM param, bool modal) {
     Desktop& d = D();
     if (owner && !d.FindOrFail(owner)) return nullptr;
-    sim::desktop::DialogSpec spec;
+    sim::desktop::DialogSpec desc;
     try {
-        spec = sim::desktop::ParseTemplate(tmpl, d.CodePage());
+        desc = sim::desktop::ParseTemplate(tmpl, d.CodePage());
     } catch (const sim::desktop::TemplateError& e) {
         Proc().Log(std::string("dialog refused: ") + e.what());
         Proc().SetLastError(ERROR_INVALID_PARAMETER);
@@ -47,9 +47,9 @@ HWND ParseAndCreate(HINSTANCE instance, LPCDLGTEMPLATEA tmpl, HWND owner, DLGPRO
     options.modal = modal;
     std::string error;
     // A dialog belongs to the top-level window of the owner it is given.
-    HWND top = owner && !(spec.style & WS_CHILD) ? d.TopLevel(owner) : owner;
-    HWND dlg = sim::desktop::CreateDialogFromSpec(spec, instance, top, proc, param, options, error);
-    if (!dlg) Proc().Log("dialog \"" + d.Utf8(spec.title) + "\" refused: " + error);
+    HWND top = owner && !(desc.style & WS_CHILD) ? d.TopLevel(owner) : owner;
+    HWND dlg = sim::desktop::CreateDialogFromSpec(desc, instance, top, proc, param, options, error);
+    if (!dlg) Proc().Log("dialog \"" + d.Utf8(desc.title) + "\" refused: " + error);
     return dlg;
 }
 

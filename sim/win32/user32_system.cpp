@@ -22,13 +22,13 @@ int Format(char* out, const char* format, va_list args) {
             result += *p;
             continue;
         }
-        std::string spec = "%";
+        std::string desc = "%";
         ++p;
-        while (*p == '-' || *p == '#' || *p == '0') spec += *p++;
-        while (*p >= '0' && *p <= '9') spec += *p++;
+        while (*p == '-' || *p == '#' || *p == '0') desc += *p++;
+        while (*p >= '0' && *p <= '9') desc += *p++;
         if (*p == '.') {
-            spec += *p++;
-            while (*p >= '0' && *p <= '9') spec += *p++;
+            desc += *p++;
+            while (*p >= '0' && *p <= '9') desc += *p++;
         }
         bool wide = false;
         if (*p == 'h' || *p == 'l') {
@@ -41,22 +41,22 @@ int Format(char* out, const char* format, va_list args) {
         switch (*p) {
             case 'd': case 'i': case 'u': case 'x': case 'X':
                 if (wide) {
-                    spec += "ll";
-                    spec += *p;
-                    std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, long long));
+                    desc += "ll";
+                    desc += *p;
+                    std::snprintf(piece, sizeof piece, desc.c_str(), va_arg(args, long long));
                 } else {
-                    spec += *p;
-                    std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
+                    desc += *p;
+                    std::snprintf(piece, sizeof piece, desc.c_str(), va_arg(args, int));
                 }
                 break;
             case 'c': case 'C':
-                spec += 'c';
-                std::snprintf(piece, sizeof piece, spec.c_str(), va_arg(args, int));
+                desc += 'c';
+                std::snprintf(piece, sizeof piece, desc.c_str(), va_arg(args, int));
                 break;
             case 's': case 'S': {
                 const char* text = va_arg(args, const char*);
-                spec += 's';
-                std::snprintf(piece, sizeof piece, spec.c_str(), text ? text : "(null)");
+                desc += 's';
+                std::snprintf(piece, sizeof piece, desc.c_str(), text ? text : "(null)");
                 break;
             }
             case 'p':
