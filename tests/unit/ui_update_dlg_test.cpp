@@ -348,6 +348,13 @@ TEST_F(UpdateDlgTest, ASuccessfulUpdateClimbsByTwoEveryTickThenShowsItsEnd) {
             ObservedUpdateDlg dlg;
             uint64_t started = 0;
             UseSteps({ClickOn(1006),
+                      // Starting: the notice comes before any worker exists.
+                      Look([&](HWND top) {
+                          EXPECT_FALSE(IsMainDialog(top));
+                          EXPECT_EQ(ControlsOf(dlg.m_hWnd), "busy");
+                          EXPECT_EQ(dlg.m_nResult, 1);
+                          EXPECT_EQ(dlg.m_hThread, nullptr);
+                      }),
                       Answer(kStartNotice, 1),
                       Look([&](HWND top) {
                           started = Now();
