@@ -68,7 +68,7 @@ protected:
         srb.SRB_BufLen = length;
         srb.SRB_SenseLen = SENSE_LEN;
         srb.SRB_CDBLen = static_cast<BYTE>(cdb.size());
-        std::memcpy(srb.CDBByte, cdb.data(), cdb.size());
+        if (!cdb.empty()) std::memcpy(srb.CDBByte, cdb.data(), cdb.size());
         HANDLE hEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         m_events.push_back(hEvent);
         srb.SRB_PostProc = hEvent;
