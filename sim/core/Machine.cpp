@@ -140,6 +140,12 @@ bool ReadCountOr(const Reader& r, const char* key, const char* word, uint32_t& c
     return false;
 }
 
+// A fault's "times": a count above 0, or "always".
+void ReadFaultTimes(const Reader& r, uint32_t& times, bool& always) {
+    if (r.Has("times") && !ReadCountOr(r, "times", "always", times, always) && times == 0)
+        r.Fail("times", "a fault that never happens is a mistake");
+}
+
 // What ReadCountOr reads, written back.
 json CountOr(uint32_t count, bool endless, const char* word) { return endless ? json(word) : json(count); }
 
@@ -164,8 +170,7 @@ Fault ReadFault(const Reader& r) {
         r.Fail("", "CHECK CONDITION needs its \"sense\"");
     }
     if (r.Has("senseByte19")) f.senseByte19 = static_cast<uint8_t>(ReadByte(r, "senseByte19"));
-    if (r.Has("times") && !ReadCountOr(r, "times", "always", f.times, f.always) && f.times == 0)
-        r.Fail("times", "a fault that never happens is a mistake");
+    ReadFaultTimes(r, f.times, f.always);
     return f;
 }
 
@@ -372,8 +377,7 @@ AspiFault ReadAspiFault(const Reader& r) {
     if (f.srbStatus == 0) r.Fail("srbStatus", "0 is a request still in progress: say \"pending\": true");
     if (f.srbStatus == 1) r.Fail("srbStatus", "1 is success, not a fault");
     if (f.haStatus == 0) r.Fail("haStatus", "0 is no host adapter error");
-    if (r.Has("times") && !ReadCountOr(r, "times", "always", f.times, f.always) && f.times == 0)
-        r.Fail("times", "a fault that never happens is a mistake");
+    ReadFaultTimes(r, f.times, f.always);
     return f;
 }
 
