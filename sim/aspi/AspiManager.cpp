@@ -357,6 +357,6 @@ std::shared_ptr<ModuleInstance> Load() { return std::make_shared<Manager>(); }
 
 }  // namespace
 
-const ModuleSpec kManagerModule = {kFileName, &Carried, &EntryPoint, &Load};
+const ModuleDesc kManagerModule = {kFileName, &Carried, &EntryPoint, &Load};
 
 }  // namespace sim::aspi

@@ -7,6 +7,6 @@
 
 namespace sim::aspi {
 
-extern const ModuleSpec kManagerModule;
+extern const ModuleDesc kManagerModule;
 
 }  // namespace sim::aspi

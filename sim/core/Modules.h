@@ -18,7 +18,7 @@ public:
     virtual void Unloading() {}
 };
 
-struct ModuleSpec {
+struct ModuleDesc {
     const char* fileName;  // lower case, with its extension
     bool (*carried)(const Machine& machine);
     // The address of an export, or null where this machine's copy lacks it.

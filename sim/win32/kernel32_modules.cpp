@@ -15,14 +15,14 @@ using sim::Proc;
 
 namespace {
 
-const sim::ModuleSpec* const kModules[] = {&sim::aspi::kManagerModule};
+const sim::ModuleDesc* const kModules[] = {&sim::aspi::kManagerModule};
 
 // A module loaded into the process; it lives in the handle table, so a boot
 // of another machine unloads it with the rest of the process.
 class LoadedModuleObject : public sim::KernelObject {
 public:
     const char* Kind() const override { return "module"; }
-    const sim::ModuleSpec* desc = nullptr;
+    const sim::ModuleDesc* desc = nullptr;
     unsigned loads = 0;
     std::shared_ptr<sim::ModuleInstance> instance;
 };
@@ -95,7 +95,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR path) {
         ++object->loads;
         return handle;
     }
-    for (const sim::ModuleSpec* desc : kModules) {
+    for (const sim::ModuleDesc* desc : kModules) {
         if (fileName != desc->fileName || !desc->carried(proc.machine())) continue;
         auto object = std::make_shared<LoadedModuleObject>();
         object->desc = desc;
