@@ -533,7 +533,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     m.users.clear();
     Reader r(j, source, "");
     r.OnlyKnown({"name", "os", "power", "codePage", "user", "users", "nextUser", "screenSaverActive", "cwd",
-                 "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "registry",
+                 "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "powerFailure", "registry",
                  "transcript", "drives", "script", "scriptStep", "hardware", "aspi"});
     r.Get("name", m.name);
     if (r.Has("os")) {
@@ -586,6 +586,13 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         p.Get("pending", m.restart.pending);
         p.Get("flags", m.restart.flags);
         p.Get("by", m.restart.by);
+    }
+    if (r.Has("powerFailure")) {
+        Reader p = r.Child("powerFailure");
+        p.OnlyKnown({"writes", "atWrite", "struck"});
+        p.Get("writes", m.powerFailure.writes);
+        p.Get("atWrite", m.powerFailure.atWrite);
+        p.Get("struck", m.powerFailure.struck);
     }
     if (r.Has("drives")) ReadDrives(r, m.drives);
     if (r.Has("aspi")) ReadAspi(r.Child("aspi"), m.aspi);
@@ -688,6 +695,9 @@ json Machine::ToJson() const {
     j["foreignMutexes"] = foreignMutexes;
     j["boots"] = boots;
     j["restart"] = {{"pending", restart.pending}, {"flags", restart.flags}, {"by", restart.by}};
+    if (powerFailure.writes || powerFailure.atWrite || powerFailure.struck)
+        j["powerFailure"] = {{"writes", powerFailure.writes}, {"atWrite", powerFailure.atWrite},
+                             {"struck", powerFailure.struck}};
     j["registry"] = registry.SaveLocalMachine();
     j["drives"] = DrivesJson(drives);
     if (aspi.Described()) j["aspi"] = AspiJson(aspi);
@@ -711,6 +721,7 @@ void Machine::Save(const std::string& path) const {
 
 void Machine::Restart() {
     restart = RestartRequest{};
+    powerFailure.struck = false;
     ++boots;
     if (!nextUser.empty()) user = nextUser;
     nextUser.clear();

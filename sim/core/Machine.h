@@ -46,6 +46,16 @@ struct PrivilegeInfo {
     bool adjustFails = false;
 };
 
+// A power failure a test arranges: it strikes right after the registry
+// write that brings the count of writes programs made on this machine to
+// atWrite (0: never). What was written until then stays, as a registry
+// flushed at each write would keep it.
+struct PowerFailure {
+    uint64_t writes = 0;
+    uint64_t atWrite = 0;
+    bool struck = false;  // the last run ended in it; the machine starts cold
+};
+
 struct RestartRequest {
     bool pending = false;
     uint32_t flags = 0;
@@ -69,6 +79,7 @@ public:
     std::vector<std::string> foreignMutexes;  // named mutexes other programs hold
     uint64_t boots = 1;
     RestartRequest restart;
+    PowerFailure powerFailure;
     Registry registry;
     // Drive letters, 'A' to 'Z', with the devices behind them.
     std::map<char, DriveLetter> drives;

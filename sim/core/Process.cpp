@@ -61,6 +61,25 @@ void Process::Log(const std::string& line) {
     m_machine.transcript.push_back(stamp + line);
 }
 
+void Process::RegistryWritten() {
+    PowerFailure& power = m_machine.powerFailure;
+    ++power.writes;
+    if (power.atWrite == 0 || power.writes != power.atWrite) return;
+    power.atWrite = 0;
+    power.struck = true;
+    Log("the power fails after registry write " + std::to_string(power.writes));
+    m_exited = true;
+    if (!m_file.empty()) {
+        try {
+            m_machine.Save(m_file);
+        } catch (const MachineFileError& e) {
+            std::fprintf(stderr, "winsim: %s\n", e.what());
+        }
+    }
+    // No destructor, no thread and no exit routine of the program runs.
+    std::_Exit(0);
+}
+
 void Process::Exit(int code) {
     if (m_exited) return;
     m_exited = true;

@@ -34,6 +34,11 @@ public:
     // Ends the run: records the exit code and writes the machine file back.
     void Exit(int code);
 
+    // Counts a registry write of the program; when the machine's power
+    // failure is due, the run ends here as if the power went: the machine
+    // file keeps everything written so far and nothing else happens.
+    void RegistryWritten();
+
     // For tests: start over on this machine (handles and named objects of
     // the earlier run are dropped; the clock and threads go on).
     static void Boot(Machine machine);

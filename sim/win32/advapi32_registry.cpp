@@ -208,6 +208,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REG
     for (size_t i = found; i < parts.size(); ++i) key = key->Create(parts[i]).first;
     if (lpdwDisposition) *lpdwDisposition = found < parts.size() ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *phkResult = NewHandle(key, access, t.localMachine);
+    if (found < parts.size()) Proc().RegistryWritten();
     return ERROR_SUCCESS;
 }
 
@@ -239,6 +240,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
     v.type = dwType;
     if (cbData) v.data.assign(lpData, lpData + cbData);
     t.key->SetValue(lpValueName ? lpValueName : "", std::move(v));
+    Proc().RegistryWritten();
     return ERROR_SUCCESS;
 }
 
@@ -295,6 +297,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     // Windows 98/ME take the whole subtree; the NT family only an empty key.
     if (m.IsNT() && key->SubkeyCount() > 0) return ERROR_ACCESS_DENIED;
     parent->Remove(key->Name());
+    Proc().RegistryWritten();
     return ERROR_SUCCESS;
 }
 
@@ -303,6 +306,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     LONG r = Use(hKey, KEY_SET_VALUE, t);
     if (r != ERROR_SUCCESS) return r;
     if (!t.key->DeleteValue(lpValueName ? lpValueName : "")) return ERROR_FILE_NOT_FOUND;
+    Proc().RegistryWritten();
     return ERROR_SUCCESS;
 }
 

@@ -165,6 +165,7 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
     const std::vector<std::string> factsBefore = UpdateFacts(m);
     std::vector<std::string> queue{m.imagePath};
     int boots = 0;
+    int runs = 0;
     while (true) {
         for (size_t i = 0; i < queue.size(); ++i) {
             size_t before = m.transcript.size();
@@ -176,6 +177,8 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
             }
             m = Machine::Load(options.machineFile);
             PrintNew(m, before, out);
+            if (!options.keepRuns.empty()) m.Save(options.keepRuns + "/run-" + std::to_string(++runs) + ".json");
+            if (m.powerFailure.struck) break;
             if (code >= 64) {
                 out << "winsim: the run ended abnormally (code " << code << ")\n";
                 return code;
@@ -184,7 +187,8 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
             // rest of the logon's programs do not run.
             if (m.restart.pending) break;
         }
-        if (!m.restart.pending) {
+        const bool powerFailed = m.powerFailure.struck;
+        if (!m.restart.pending && !powerFailed) {
             PrintFacts(factsBefore, UpdateFacts(m), out);
             return 0;
         }
@@ -194,7 +198,8 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
         }
         m.Restart();
         m.Save(options.machineFile);
-        out << "--- Windows restarts (boot " << m.boots << "); " << m.user << " logs on ---\n";
+        out << (powerFailed ? "--- the power comes back; Windows starts (boot " : "--- Windows restarts (boot ")
+            << m.boots << "); " << m.user << " logs on ---\n";
         queue.clear();
         for (auto& command : LogonCommands(m)) {
             std::string program = CommandProgram(command);

@@ -16,6 +16,7 @@ struct RunOptions {
     int maxBoots = 8;         // restarts to follow at most
     std::string script;       // the scripted user's steps (else the machine file's "script")
     std::string snapshots;    // a folder for SVG pictures of the windows
+    std::string keepRuns;     // a folder for a copy of the machine file after each run
     bool trace = false;
 };
 

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     std::string save;
     std::string script;
     std::string snapshots;
+    std::string keepRuns;
     int boots = 8;
     bool show = false;
     bool trace = false;
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     app.add_option("--script", script, "the scripted user's steps (JSON list); default: the machine file's \"script\"")
         ->check(CLI::ExistingFile);
     app.add_option("--snapshots", snapshots, "folder for SVG pictures of each window as it shows");
+    app.add_option("--keep-runs", keepRuns, "folder for a copy of the machine file after each run (run-1.json, ...)");
     app.add_option("--save", save, "with the built-in machine: keep the machine file here");
     app.add_option("--boots", boots, "restarts to follow at most")->capture_default_str();
     app.add_flag("--show", show, "only show the machine, run nothing");
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
         options.maxBoots = boots;
         options.trace = trace;
         options.script = script.empty() ? "" : std::filesystem::absolute(script).string();
+        options.keepRuns = keepRuns.empty() ? "" : std::filesystem::absolute(keepRuns).string();
+        if (!options.keepRuns.empty()) std::filesystem::create_directories(options.keepRuns);
         options.snapshots = snapshots.empty() ? "" : std::filesystem::absolute(snapshots).string();
         if (file.empty()) {
             options.machineFile = save.empty()
