@@ -151,6 +151,9 @@ BOOL CUpdaterApp::InitInstance() {
 
     if (!bNeedsUpdate) {
         ShowMessage(bUpToDate ? MsgUpToDate : MsgNoDrive);
+        // A missing drive may be back at the next logon; an up-to-date one
+        // leaves the changed settings nothing to wait for.
+        if (bUpToDate) RestoreLeftChanges();
         RestoreScreenSaver();
         return FALSE;
     }
@@ -172,8 +175,7 @@ BOOL CUpdaterApp::InitInstance() {
 
     if (ApplySettingChanges(0) != 0) return TakeRestartPath(flags, strCommand, dlgReboot, dlgRebootJ);
 
-    SetRegistryKey("Valtora_ODD");
-    m_nChangeCount = static_cast<int>(GetProfileInt("", "Changed", 0));
+    LoadChangeCount();
 
     m_pMainWnd = &dlgUpdate;
     dlgUpdate.m_pDrive = &g_DriveAccess;

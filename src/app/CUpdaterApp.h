@@ -27,6 +27,8 @@ public:
     // Puts back what the change log holds and lowers m_nChangeCount by one
     // for each record restored.
     void RestoreSettingChanges();
+    // The records the change log holds now.
+    int CountChangeRecords();
     // Asks Windows to restart; on the NT family the shutdown privilege first.
     void RestartSystem();
 
@@ -53,6 +55,8 @@ private:
     BOOL TakeRestartPath(const StartupFlags& flags, const CString& strCommand, CRebootDlg& dlgReboot,
                          CRebootJDlg& dlgRebootJ);
     void RemoveState(const StartupFlags& flags);
+    void LoadChangeCount();
+    void RestoreLeftChanges();
     static void YieldToOthers() { Sleep(0); }
 
     enum StartupMessage {

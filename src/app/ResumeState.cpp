@@ -133,8 +133,7 @@ BOOL CUpdaterApp::TakeRestartPath(const StartupFlags& flags, const CString& strC
         return FALSE;
     }
 
-    SetRegistryKey(MAKER_KEY_NAME);
-    m_nChangeCount = static_cast<int>(GetProfileInt("", "Changed", 0));
+    LoadChangeCount();
     ApplySettingChanges(1);
     WriteProfileInt("", "Changed", m_nChangeCount);
     YieldToOthers();
@@ -175,6 +174,36 @@ void CUpdaterApp::RemoveState(const StartupFlags& flags) {
     } else if (key.Open(HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS) == ERROR_SUCCESS) {
         DeleteKeyByPlatform(key, MAKER_KEY_NAME);
         key.Close();
+    }
+}
+
+// Reading "Changed" also creates the maker key and the state key when they
+// are missing. A power failure between the records and "Changed", or in the
+// middle of a restore, leaves a count that no longer matches the log; the
+// records are what the restore works from, so they decide.
+void CUpdaterApp::LoadChangeCount() {
+    SetRegistryKey(MAKER_KEY_NAME);
+    m_nChangeCount = static_cast<int>(GetProfileInt("", "Changed", 0));
+    m_nChangeCount = CountChangeRecords();
+}
+
+// A drive found up to date needs no changed setting any more: what an
+// earlier run could not put back (the power failed during its restore, or
+// the firmware came some other way) goes back now, or it never would.
+void CUpdaterApp::RestoreLeftChanges() {
+    SetRegistryKey(MAKER_KEY_NAME);
+    // Without records the keys are not touched, let alone created.
+    if (CountChangeRecords() == 0) return;
+    StartupFlags flags;
+    CheckMakerKey(flags);
+    LoadChangeCount();
+    RestoreSettingChanges();
+    if (m_nChangeCount != 0) return;
+    RemoveState(flags);
+    CRegistryKey run;
+    if (run.Open(HKEY_CURRENT_USER, RUN_KEY, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
+        run.DeleteValue(m_pszExeName);
+        run.Close();
     }
 }
 

@@ -39,6 +39,8 @@ const TimingValues g_aTimingValues[] = {
     {"UserSlaveDeviceTimingModeAllowed", "SlaveDeviceTimingMode", "SlaveDeviceTimingModeAllowed"},
 };
 
+const LPCSTR g_aRecordValues[] = {"SubKey_Name", "Value_Name", "Value_Type", "Value"};
+
 const LPCSTR g_aDeviceValues[] = {"AutoInsertNotification", "DMACurrentlyUsed"};
 const LPCSTR g_aClassValues[] = {"AutoInsertNotificationDrive0", "AutoInsertNotificationDrive1", "IDEDMADRIVE0",
                                  "IDEDMADRIVE1"};
@@ -292,6 +294,16 @@ bool CSettingsGuard::GetChangeLogPath(CString& strPath) const {
     return true;
 }
 
+int CSettingsGuard::CountRecords() const {
+    CString strLog;
+    CRegistryKey log;
+    if (!GetChangeLogPath(strLog) || log.Open(HKEY_CURRENT_USER, strLog, KEY_READ) != ERROR_SUCCESS) return 0;
+    char szRecord[NAME_CAPACITY];
+    int nRecords = 0;
+    while (nRecords < INT_MAX && EnumSubkey(log.GetHandle(), static_cast<DWORD>(nRecords), szRecord)) ++nRecords;
+    return nRecords;
+}
+
 void CSettingsGuard::RestoreSettingChanges() {
     int nCount = m_nChangeCount;
     CString strLog;
@@ -311,12 +323,19 @@ void CSettingsGuard::RestoreSettingChanges() {
     m_nChangeCount = nCount;
 }
 
-// True when the old value went back and the record is gone. A record that
-// cannot be read whole, names an unknown type or a key or value no longer
+// True when the old value went back (or there was none to put back) and the
+// record is gone. A record that cannot be read whole, names an unknown type or a key or value no longer
 // there, or whose value cannot be written back, stays for the next restore.
 bool CSettingsGuard::RestoreRecord(CRegistryKey& log, LPCSTR pszRecord) {
     CRegistryKey record;
     if (record.Open(log.GetHandle(), pszRecord, KEY_ALL_ACCESS) != ERROR_SUCCESS) return false;
+    // A setting changes only once all four values of its record are in: a
+    // record that lacks one was cut short and guards nothing.
+    for (LPCSTR pszValue : g_aRecordValues) {
+        if (RegQueryValueExA(record.GetHandle(), pszValue, NULL, NULL, NULL, NULL) != ERROR_FILE_NOT_FOUND) continue;
+        record.Close();
+        return log.DeleteKey(pszRecord) == ERROR_SUCCESS;
+    }
     char szPath[TEXT_CAPACITY];
     char szValueName[TEXT_CAPACITY];
     char szOldText[TEXT_CAPACITY];

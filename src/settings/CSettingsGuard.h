@@ -22,6 +22,8 @@ public:
     // Writes back every record it can and deletes it; the others stay with
     // their numbers for the next restore.
     void RestoreSettingChanges();
+    // How many records the change log holds, whatever "Changed" says.
+    int CountRecords() const;
 
 private:
     CSettingsGuard(const CSettingsGuard&) = delete;

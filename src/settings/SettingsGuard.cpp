@@ -13,3 +13,8 @@ void CUpdaterApp::RestoreSettingChanges() {
     CSettingsGuard guard(*this, m_bWinNT, m_nChangeCount);
     guard.RestoreSettingChanges();
 }
+
+int CUpdaterApp::CountChangeRecords() {
+    CSettingsGuard guard(*this, m_bWinNT, m_nChangeCount);
+    return guard.CountRecords();
+}
