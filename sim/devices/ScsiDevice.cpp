@@ -214,6 +214,10 @@ ScsiResult ScsiDevice::Execute(const ScsiRequest& rq) {
     ScsiResult r;
     if (!rq.cdb || rq.cdbLength == 0) {
         r = Check(kInvalidCdbField, kQuickMs);
+    } else if (!replies.empty()) {
+        const RawReply reply = std::move(replies.front());
+        replies.pop_front();
+        r = reply.model ? Dispatch(rq) : Reply(rq, reply);
     } else {
         r = Dispatch(rq);
     }
@@ -259,7 +263,25 @@ ScsiResult ScsiDevice::DataIn(const ScsiRequest& rq, const std::vector<uint8_t>&
     // A host that said it sends data gets nothing back.
     if (rq.direction == DataDirection::Out || !rq.data) return r;
     r.transferred = static_cast<uint32_t>(std::min<size_t>(bytes.size(), rq.length));
-    std::memcpy(rq.data, bytes.data(), r.transferred);
+    if (r.transferred) std::memcpy(rq.data, bytes.data(), r.transferred);
+    return r;
+}
+
+ScsiResult ScsiDevice::Reply(const ScsiRequest& rq, const RawReply& reply) const {
+    ScsiResult r;
+    if (reply.hang) {
+        r.completes = false;
+        return r;
+    }
+    if (rq.direction == DataDirection::In) r = DataIn(rq, reply.data, kQuickMs);
+    // A data-out command takes the whole parameter list the host offers.
+    if (rq.direction == DataDirection::Out && rq.data) r.transferred = rq.length;
+    r.durationMs = kQuickMs;
+    r.status = reply.status;
+    if (reply.sense && reply.status == kCheckCondition) {
+        r.hasSense = true;
+        r.sense = *reply.sense;
+    }
     return r;
 }
 

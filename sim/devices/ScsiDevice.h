@@ -6,6 +6,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,6 +93,18 @@ struct Fault {
     bool always = false;
 };
 
+// An answer scripted at the device itself, for the next command whatever
+// its opcode: what a drive with odd firmware may send back. The transports
+// see it exactly as a reply of the model.
+struct RawReply {
+    bool model = false;  // this command gets the model's own answer instead
+    bool hang = false;   // the command never completes
+    uint8_t status = scsi::kGood;
+    // Sense data goes with CHECK CONDITION only, as autosense does.
+    std::optional<std::array<uint8_t, ScsiResult::kSenseLength>> sense;
+    std::vector<uint8_t> data;  // data in; no more than the host offered moves
+};
+
 struct Medium {
     uint32_t blocks = 0;
 };
@@ -158,6 +171,10 @@ public:
     uint8_t senseByte19 = 0;  // the vendor byte of its sense data
 
     std::vector<Fault> faults;
+    // While not empty, the front answers the next command (or leaves it to
+    // the model) before unit attentions and faults are looked at. Not kept
+    // in the machine file.
+    std::deque<RawReply> replies;
     // A drive that reports a power-on unit attention to every command
     // (INQUIRY excepted) for this many commands, or forever.
     uint32_t stormLeft = 0;
@@ -192,6 +209,7 @@ public:
 
 private:
     ScsiResult Dispatch(const ScsiRequest& rq);
+    ScsiResult Reply(const ScsiRequest& rq, const RawReply& reply) const;
     ScsiResult Check(Sense sense, uint32_t ms, std::optional<uint8_t> byte19 = std::nullopt) const;
     ScsiResult DataIn(const ScsiRequest& rq, const std::vector<uint8_t>& bytes, uint32_t ms) const;
     bool MediumReady() const { return medium && !trayOpen; }

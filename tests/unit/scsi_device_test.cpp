@@ -3,6 +3,7 @@
 // trace of commands.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -357,6 +358,50 @@ TEST_F(ScsiDeviceTest, AHungCommandNeverCompletesAndChangesNothing) {
     EXPECT_FALSE(d.trayOpen);
     EXPECT_EQ(0, Send(d, StartStop(2)).status);
     EXPECT_TRUE(d.trayOpen);
+}
+
+// The fuzz target's replies: in order, for any command, ahead of a pending
+// unit attention; never more data than the host offered (its staging area
+// is larger, so a sanitizer would not see the excess); sense only with
+// CHECK CONDITION.
+TEST_F(ScsiDeviceTest, ScriptedRepliesAnswerInOrderThenTheModelTakesOver) {
+    ScsiDevice d = Drive();
+    d.attention = ScsiDevice::Attention::MediumChanged;
+    std::array<uint8_t, sim::ScsiResult::kSenseLength> sense{};
+    sense[0] = 0x70;
+    sense[2] = 0x03;
+    sense[7] = 16;
+    sense[12] = 0x11;
+    sense[13] = 0x05;
+    sim::RawReply longData;
+    longData.data = Bytes(96, 0x5A);
+    sim::RawReply busy;
+    busy.status = 0x08;
+    busy.sense = sense;
+    sim::RawReply check;
+    check.status = 0x02;
+    check.sense = sense;
+    sim::RawReply model;
+    model.model = true;
+    sim::RawReply hang;
+    hang.hang = true;
+    d.replies = {longData, busy, check, model, hang};
+
+    Outcome read = Send(d, Read10(16, 1), DataDirection::In, {}, 44);
+    EXPECT_EQ(0, read.status);
+    EXPECT_EQ(Bytes(44, 0x5A), read.data);
+    Outcome busyOutcome = Send(d, Tur());
+    EXPECT_EQ(0x08, busyOutcome.status);
+    EXPECT_EQ(kGoodSense, busyOutcome.sense);
+    EXPECT_EQ((Sense{3, 0x11, 0x05}), Send(d, Tur()).sense);
+    EXPECT_EQ((Sense{6, 0x28, 0}), Send(d, Tur()).sense) << "the model's turn: the attention kept for it";
+    EXPECT_FALSE(Send(d, StartStop(2)).completes);
+    EXPECT_FALSE(d.trayOpen);
+    EXPECT_EQ(0, Send(d, StartStop(2)).status);
+    EXPECT_TRUE(d.trayOpen);
+    ASSERT_EQ(6u, d.Trace().size());
+    EXPECT_EQ(44u, d.Trace()[0].transferred);
+    EXPECT_FALSE(d.Trace()[4].completes);
 }
 
 Bytes Page(uint8_t function, uint8_t argument) { return {0x88, 0, 0, 4, 0, function, argument, 0}; }
