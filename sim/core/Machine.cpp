@@ -533,7 +533,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     m.users.clear();
     Reader r(j, source, "");
     r.OnlyKnown({"name", "os", "power", "codePage", "user", "users", "nextUser", "screenSaverActive", "cwd",
-                 "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "powerFailure", "registry",
+                 "cwdFails", "imagePath", "privileges", "foreignMutexes", "boots", "restart", "powerFailure", "lockedKeys", "registry",
                  "transcript", "drives", "script", "scriptStep", "hardware", "aspi"});
     r.Get("name", m.name);
     if (r.Has("os")) {
@@ -578,6 +578,14 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         for (size_t i = 0; i < list.size(); ++i) {
             if (!list[i].is_string()) r.Fail("foreignMutexes/" + std::to_string(i), "expected a text");
             m.foreignMutexes.push_back(list[i].get<std::string>());
+        }
+    }
+    if (r.Has("lockedKeys")) {
+        const json& list = r.Raw("lockedKeys");
+        if (!list.is_array()) r.Fail("lockedKeys", "expected a list of key paths");
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (!list[i].is_string()) r.Fail("lockedKeys/" + std::to_string(i), "expected a text");
+            m.lockedKeys.push_back(list[i].get<std::string>());
         }
     }
     if (r.Has("restart")) {
@@ -698,6 +706,7 @@ json Machine::ToJson() const {
     if (powerFailure.writes || powerFailure.atWrite || powerFailure.struck)
         j["powerFailure"] = {{"writes", powerFailure.writes}, {"atWrite", powerFailure.atWrite},
                              {"struck", powerFailure.struck}};
+    if (!lockedKeys.empty()) j["lockedKeys"] = lockedKeys;
     j["registry"] = registry.SaveLocalMachine();
     j["drives"] = DrivesJson(drives);
     if (aspi.Described()) j["aspi"] = AspiJson(aspi);

@@ -81,6 +81,9 @@ public:
     RestartRequest restart;
     PowerFailure powerFailure;
     Registry registry;
+    // NT family: keys of HKEY_LOCAL_MACHINE, with everything below them,
+    // whose security lets programs read but not write (a locked-down PC).
+    std::vector<std::string> lockedKeys;
     // Drive letters, 'A' to 'Z', with the devices behind them.
     std::map<char, DriveLetter> drives;
     // Windows 98/ME: the ASPI manager, its host adapters and their targets.

@@ -47,6 +47,24 @@ bool NonAdminNT() {
     return m.IsNT() && !m.IsAdmin();
 }
 
+// Whether the machine's security keeps programs from writing this key of
+// HKEY_LOCAL_MACHINE: all of it for a limited user on the NT family, else
+// the machine's locked keys with everything below them.
+bool WriteDenied(const Target& t, const std::shared_ptr<sim::RegKey>& key) {
+    auto& m = Proc().machine();
+    if (!t.localMachine || !m.IsNT()) return false;
+    if (!m.IsAdmin()) return true;
+    if (m.lockedKeys.empty()) return false;
+    std::string path;
+    for (auto k = key; k && k->Parent(); k = k->Parent()) path = path.empty() ? k->Name() : k->Name() + "\\" + path;
+    const std::string folded = sim::RegKey::Fold(path);
+    for (const auto& locked : m.lockedKeys) {
+        const std::string lock = sim::RegKey::Fold(locked);
+        if (folded == lock || folded.compare(0, lock.size() + 1, lock + "\\") == 0) return true;
+    }
+    return false;
+}
+
 LONG Resolve(HKEY h, Target& t) {
     auto& m = Proc().machine();
     if (h == HKEY_LOCAL_MACHINE) {
@@ -170,7 +188,7 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, 
         if (!key) return ERROR_FILE_NOT_FOUND;
     }
     REGSAM access = MapGeneric(samDesired);
-    if (t.localMachine && NonAdminNT() && (access & kWriteRights)) return ERROR_ACCESS_DENIED;
+    if (WriteDenied(t, key) && (access & kWriteRights)) return ERROR_ACCESS_DENIED;
     *phkResult = NewHandle(key, access, t.localMachine);
     return ERROR_SUCCESS;
 }
@@ -202,7 +220,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REG
         key = next;
     }
     REGSAM access = MapGeneric(samDesired);
-    bool denied = t.localMachine && NonAdminNT();
+    bool denied = WriteDenied(t, key);
     if (found < parts.size() && (denied || t.readOnly)) return ERROR_ACCESS_DENIED;
     if (denied && (access & kWriteRights)) return ERROR_ACCESS_DENIED;
     for (size_t i = found; i < parts.size(); ++i) key = key->Create(parts[i]).first;
@@ -293,7 +311,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     auto parent = key->Parent();
     if (!parent || t.readOnly) return ERROR_ACCESS_DENIED;  // a hive's root stays
     auto& m = Proc().machine();
-    if (t.localMachine && NonAdminNT()) return ERROR_ACCESS_DENIED;
+    if (WriteDenied(t, key)) return ERROR_ACCESS_DENIED;
     // Windows 98/ME take the whole subtree; the NT family only an empty key.
     if (m.IsNT() && key->SubkeyCount() > 0) return ERROR_ACCESS_DENIED;
     parent->Remove(key->Name());

@@ -154,6 +154,24 @@ void DescribeMachine(const Machine& m, std::ostream& out) {
     for (auto& cmd : LogonCommands(m)) out << "  starts at logon: " << cmd << "\n";
 }
 
+namespace {
+
+// The programs the logon starts that are this machine's program.
+std::vector<std::string> LogonQueue(const Machine& m, std::ostream& out) {
+    std::vector<std::string> queue;
+    for (auto& command : LogonCommands(m)) {
+        std::string program = CommandProgram(command);
+        if (SameText(program, m.imagePath)) {
+            queue.push_back(program);
+        } else {
+            out << "  logon starts \"" << command << "\": no such program on this machine\n";
+        }
+    }
+    return queue;
+}
+
+}  // namespace
+
 int RunMachine(const RunOptions& options, std::ostream& out) {
     Machine m = Machine::Load(options.machineFile);
     // One command is one road: its script starts from the first step.
@@ -164,6 +182,16 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
     DescribeMachine(m, out);
     const std::vector<std::string> factsBefore = UpdateFacts(m);
     std::vector<std::string> queue{m.imagePath};
+    if (options.logon) {
+        // The restart a machine left pending happens first.
+        if (m.restart.pending || m.powerFailure.struck) {
+            m.Restart();
+            m.Save(options.machineFile);
+            out << "--- Windows starts (boot " << m.boots << ") ---\n";
+        }
+        out << "--- " << m.user << " logs on ---\n";
+        queue = LogonQueue(m, out);
+    }
     int boots = 0;
     int runs = 0;
     while (true) {
@@ -200,15 +228,7 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
         m.Save(options.machineFile);
         out << (powerFailed ? "--- the power comes back; Windows starts (boot " : "--- Windows restarts (boot ")
             << m.boots << "); " << m.user << " logs on ---\n";
-        queue.clear();
-        for (auto& command : LogonCommands(m)) {
-            std::string program = CommandProgram(command);
-            if (SameText(program, m.imagePath)) {
-                queue.push_back(program);
-            } else {
-                out << "  logon starts \"" << command << "\": no such program on this machine\n";
-            }
-        }
+        queue = LogonQueue(m, out);
         if (queue.empty()) {
             DescribeMachine(m, out);
             PrintFacts(factsBefore, UpdateFacts(m), out);

@@ -17,6 +17,7 @@ struct RunOptions {
     std::string script;       // the scripted user's steps (else the machine file's "script")
     std::string snapshots;    // a folder for SVG pictures of the windows
     std::string keepRuns;     // a folder for a copy of the machine file after each run
+    bool logon = false;       // start as Windows does (a pending restart, then the logon), not by hand
     bool trace = false;
 };
 

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     int boots = 8;
     bool show = false;
     bool trace = false;
+    bool logon = false;
     app.add_option("machine", file, "machine file (JSON); run on and written back. Default: the built-in machine");
     app.add_option("--program", program, "host build of the program")->capture_default_str();
     app.add_option("--user", user, "who answers the dialogs: consenting, scripted or terminal")
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     app.add_option("--boots", boots, "restarts to follow at most")->capture_default_str();
     app.add_flag("--show", show, "only show the machine, run nothing");
     app.add_flag("--trace", trace, "trace every drive command");
+    app.add_flag("--logon", logon,
+                 "start as Windows does: a restart the machine left pending, then the user's logon and its Run "
+                 "entries, instead of the program started by hand");
     CLI11_PARSE(app, argc, argv);
 
     try {
@@ -53,6 +57,7 @@ int main(int argc, char** argv) {
         options.agent = !script.empty() && app.count("--user") == 0 ? "scripted" : user;
         options.maxBoots = boots;
         options.trace = trace;
+        options.logon = logon;
         options.script = script.empty() ? "" : std::filesystem::absolute(script).string();
         options.keepRuns = keepRuns.empty() ? "" : std::filesystem::absolute(keepRuns).string();
         if (!options.keepRuns.empty()) std::filesystem::create_directories(options.keepRuns);

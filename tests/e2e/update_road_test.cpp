@@ -3,6 +3,7 @@
 // the second restart. The machine written back shows where each run left it.
 #include <gtest/gtest.h>
 
+#include "MachineFacts.h"
 #include "RunWinsim.h"
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
@@ -29,48 +30,11 @@ Road RunRoad(const std::string& machineFile) {
     return road;
 }
 
-std::string Revision(const json& device) {
-    if (!device.contains("firmware")) return device.value("revision", std::string());
-    const std::string& hex = device["firmware"].get_ref<const std::string&>();
-    std::string revision;
-    for (size_t i = 0; i < 4; ++i) revision += static_cast<char>(std::stoi(hex.substr(2 * (0x120 + i), 2), nullptr, 16));
-    return revision;
-}
-
-// A setting as the driver reads it: a text up to its zero, else the value.
-std::string Setting(const json& value) {
-    if (value.is_string()) return value.get<std::string>();
-    if (value.is_object() && value.value("type", 0) == 1 && value.contains("hex")) {
-        const std::string& hex = value["hex"].get_ref<const std::string&>();
-        std::string text;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-            char c = static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-            if (c == 0) break;
-            text += c;
-        }
-        return text;
-    }
-    return value.dump();
-}
-
 // Each run's place in the road, by the lines only that run writes.
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
-}
-
-// The supported drive wherever the machine keeps it: on a drive letter or behind an ASPI adapter.
-const json* FindDrive(const json& j) {
-    if (j.is_object()) {
-        if (j.value("model", std::string()) == "ZQ-X9046") return &j;
-        for (auto& [key, value] : j.items())
-            if (const json* found = FindDrive(value)) return found;
-    } else if (j.is_array()) {
-        for (auto& value : j)
-            if (const json* found = FindDrive(value)) return found;
-    }
-    return nullptr;
 }
 
 class UpdateRoad : public ::testing::TestWithParam<std::string> {};
