@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "afx.h"
 #include "core/Process.h"
 #include "settings/CSettingsGuard.h"
@@ -29,24 +30,6 @@ namespace {
 
 using sim::Hive;
 using sim::RegValue;
-
-class Input {
-public:
-    Input(const uint8_t* data, size_t size) : m_p(data), m_end(data + size) {}
-    bool Empty() const { return m_p == m_end; }
-    uint8_t Byte() { return Empty() ? 0 : *m_p++; }
-    uint32_t Word() { return Byte() | Byte() << 8; }
-    uint32_t Long() { return Word() | Word() << 16; }
-    std::string Bytes(size_t n) {
-        std::string s;
-        while (n-- && !Empty()) s += static_cast<char>(*m_p++);
-        return s;
-    }
-
-private:
-    const uint8_t* m_p;
-    const uint8_t* m_end;
-};
 
 struct Place {
     Hive hive;
@@ -78,7 +61,7 @@ const char kLog[] = "Software\\Valtora_ODD\\WINQOR\\Change";
 
 // A key name without separators; 255 asks for one longer than the guard's
 // 512-character name buffer.
-std::string KeyName(Input& in) {
+std::string KeyName(FuzzInput& in) {
     uint8_t n = in.Byte();
     std::string name = n == 255 ? std::string(512 + in.Byte(), 'K') : in.Bytes(n);
     for (char& c : name)
@@ -86,14 +69,14 @@ std::string KeyName(Input& in) {
     return name.empty() ? "0000" : name;
 }
 
-std::string ValueName(Input& in) {
+std::string ValueName(FuzzInput& in) {
     uint8_t n = in.Byte();
     if (n < sizeof kValueNames / sizeof *kValueNames) return kValueNames[n];
     return in.Bytes(n - sizeof kValueNames / sizeof *kValueNames);
 }
 
 // Types 0 to 7 as they are; above, odd type codes.
-RegValue Value(Input& in) {
+RegValue Value(FuzzInput& in) {
     uint8_t t = in.Byte();
     RegValue v;
     v.type = t < 8 ? t : 0xFFFF0000u | t;
@@ -106,7 +89,7 @@ void PutValue(sim::Machine& m, Hive hive, const std::string& path, const std::st
     m.registry.SetValue(hive == Hive::CurrentUser ? m.user : "", hive, path, name, std::move(v));
 }
 
-void ReadEntry(Input& in, sim::Machine& m) {
+void ReadEntry(FuzzInput& in, sim::Machine& m) {
     switch (in.Byte() % 3) {
         case 0: {
             const Place& place = kPlaces[in.Byte() % (sizeof kPlaces / sizeof *kPlaces)];
@@ -202,7 +185,7 @@ const sim::Machine& BaseMachine(bool bWinNT) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in(data, size);
+    FuzzInput in(data, size);
     const uint8_t flags = in.Byte();
     const bool bWinNT = flags & 1;
     const bool bChange = flags & 2;
