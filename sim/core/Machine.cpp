@@ -47,6 +47,17 @@ public:
         }
     }
 
+    // A list of texts; what names the list in the error.
+    void Texts(const char* key, const char* what, std::vector<std::string>& out) const {
+        if (!m_j.contains(key)) return;
+        const json& list = m_j.at(key);
+        if (!list.is_array()) Fail(key, std::string("expected a list of ") + what);
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (!list[i].is_string()) Fail(std::string(key) + "/" + std::to_string(i), "expected a text");
+            out.push_back(list[i].get<std::string>());
+        }
+    }
+
     Reader Child(const char* key) const {
         return Reader(m_j.at(key), m_source, m_path + "/" + key);
     }
@@ -572,22 +583,8 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
         p.Get("lookupFails", m.privileges.lookupFails);
         p.Get("adjustFails", m.privileges.adjustFails);
     }
-    if (r.Has("foreignMutexes")) {
-        const json& list = r.Raw("foreignMutexes");
-        if (!list.is_array()) r.Fail("foreignMutexes", "expected a list of names");
-        for (size_t i = 0; i < list.size(); ++i) {
-            if (!list[i].is_string()) r.Fail("foreignMutexes/" + std::to_string(i), "expected a text");
-            m.foreignMutexes.push_back(list[i].get<std::string>());
-        }
-    }
-    if (r.Has("lockedKeys")) {
-        const json& list = r.Raw("lockedKeys");
-        if (!list.is_array()) r.Fail("lockedKeys", "expected a list of key paths");
-        for (size_t i = 0; i < list.size(); ++i) {
-            if (!list[i].is_string()) r.Fail("lockedKeys/" + std::to_string(i), "expected a text");
-            m.lockedKeys.push_back(list[i].get<std::string>());
-        }
-    }
+    r.Texts("foreignMutexes", "names", m.foreignMutexes);
+    r.Texts("lockedKeys", "key paths", m.lockedKeys);
     if (r.Has("restart")) {
         Reader p = r.Child("restart");
         p.OnlyKnown({"pending", "flags", "by"});
@@ -604,14 +601,7 @@ Machine Machine::FromJson(const json& j, const std::string& source) {
     }
     if (r.Has("drives")) ReadDrives(r, m.drives);
     if (r.Has("aspi")) ReadAspi(r.Child("aspi"), m.aspi);
-    if (r.Has("transcript")) {
-        const json& list = r.Raw("transcript");
-        if (!list.is_array()) r.Fail("transcript", "expected a list of lines");
-        for (size_t i = 0; i < list.size(); ++i) {
-            if (!list[i].is_string()) r.Fail("transcript/" + std::to_string(i), "expected a text");
-            m.transcript.push_back(list[i].get<std::string>());
-        }
-    }
+    r.Texts("transcript", "lines", m.transcript);
     if (r.Has("script")) {
         if (!r.Raw("script").is_array()) r.Fail("script", "expected a list of steps");
         m.script = r.Raw("script");

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -27,4 +28,19 @@ inline WinsimRun RunWinsim(const std::string& options, const std::string& machin
     std::ifstream in(machineFile);
     run.machine = nlohmann::json::parse(in, nullptr, false);
     return run;
+}
+
+// How often a text stands in another.
+inline size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A machine file's name as a test name: letters and digits only.
+inline std::string TestNameOf(const std::string& file) {
+    std::string name;
+    for (char c : file)
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+    return name;
 }

@@ -103,11 +103,6 @@ std::string Snapshot(const json& m, const json& first) {
     return line;
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 
 // A machine file and a folder for the runs' copies, gone with the test.
 class Scratch {
@@ -306,11 +301,6 @@ TEST_P(PowerFailure, EverySettingComesBackWhereverThePowerFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, PowerFailure, ::testing::Values("default", "2000-timing.json", "98se-scsi.json"),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name;
-                             for (char c : info.param)
-                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                             return name;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& info) { return TestNameOf(info.param); });
 
 }  // namespace

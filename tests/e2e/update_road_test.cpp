@@ -30,13 +30,6 @@ Road RunRoad(const std::string& machineFile) {
     return road;
 }
 
-// Each run's place in the road, by the lines only that run writes.
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 class UpdateRoad : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(UpdateRoad, ConsentingUserEndsWithTheDriveFlashedAndEverySettingRestored) {
@@ -83,11 +76,6 @@ TEST_P(UpdateRoad, ConsentingUserEndsWithTheDriveFlashedAndEverySettingRestored)
 INSTANTIATE_TEST_SUITE_P(Machines, UpdateRoad,
                          ::testing::Values("default", "xp-dma-autorun.json", "2000-timing.json", "98se-scsi.json",
                                            "me.json"),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name;
-                             for (char c : info.param)
-                                 if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-                             return name;
-                         });
+                         [](const ::testing::TestParamInfo<std::string>& info) { return TestNameOf(info.param); });
 
 }  // namespace
