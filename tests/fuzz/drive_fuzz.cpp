@@ -7,6 +7,9 @@
 // within their ranges; a command reports success exactly when the drive's
 // last answer to it was GOOD, with the drive's sense codes. When every
 // answer is the model's own, each drive is judged as its firmware says.
+// Each input runs what the program runs: the scan, the start-up's judgement
+// of each Valtora drive listed, the main dialog's judgement and start check
+// of each drive, then the other commands the program sends.
 //
 // The input is read in order (see make_drive_seeds.py, which writes the seeds):
 //   flags byte   bit 0: NT family, the drives on D: and E: (else Windows 98
@@ -32,11 +35,11 @@
 //     6 ASPI HA status  opcode, host adapter status: SS_ERR with it
 //     7 ASPI pending    opcode: the manager never ends the request
 // Entries 0 to 4 answer, in order, the commands that reach the drive.
-// Entries 5 to 7 join the target's manager faults in order; each takes the
-// first request of its opcode (the byte modulo 8: any, TEST UNIT READY,
-// INQUIRY, START STOP UNIT, RECEIVE DIAGNOSTIC RESULTS, SEND DIAGNOSTIC,
-// PREVENT ALLOW MEDIUM REMOVAL, READ(10)) before the drive sees it; on the
-// NT family they are read and dropped.
+// Entries 5 to 7 join the target's manager faults in order: a request is
+// ended by the first of them that names its opcode (the byte modulo 8: any,
+// TEST UNIT READY, INQUIRY, START STOP UNIT, RECEIVE DIAGNOSTIC RESULTS,
+// SEND DIAGNOSTIC, PREVENT ALLOW MEDIUM REMOVAL, READ(10)) before the drive
+// sees it. On the NT family they are read and dropped.
 // On Windows 98/ME an unanswered request makes the transport spin on the
 // calendar clock until its time-out: ten seconds for the scan's INQUIRY,
 // an hour (many seconds of real time) for any other command. There a hang
@@ -48,6 +51,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -328,7 +332,7 @@ public:
         }
         const Mark mark = MarkOf(drive);
         const DriveStatus status = ReadSelectedIdentity(m_access, abWork);
-        CheckCommand(drive, mark, status);
+        CheckCommand(drive, mark, status, abWork, IDENTITY_LENGTH);
         if (status != SS_COMP) return VerdictNotSupported;
         return Judge(abWork);
     }
@@ -339,7 +343,7 @@ public:
         const Drive& drive = *found[nIndex];
         BYTE abInquiry[IDENTITY_BUFFER];
         const Mark mark = MarkOf(drive);
-        CheckCommand(drive, mark, ReadDriveIdentity(m_access, nIndex, abInquiry));
+        CheckCommand(drive, mark, ReadDriveIdentity(m_access, nIndex, abInquiry), abInquiry, IDENTITY_LENGTH);
         const DriveVerdict verdict = Judge(abInquiry);
 
         g_nFirmIndex = 0;
@@ -361,42 +365,47 @@ public:
         m_access.SelectDrive(nIndex);
         BYTE abWork[kWorkBuffer] = {};
         bool bAllDone = true;
-        auto command = [&](BYTE* pBuffer, DWORD dwLength, auto issue) {
+        auto command = [&](DWORD dwLength, bool bDataIn, auto issue) {
             const Mark mark = MarkOf(drive);
-            m_access.SetDataBuffer(pBuffer, dwLength);
+            m_access.SetDataBuffer(abWork, dwLength);
             const DriveStatus status = issue();
-            CheckCommand(drive, mark, status);
+            CheckCommand(drive, mark, status, bDataIn ? abWork : nullptr, dwLength);
             bAllDone = bAllDone && status == SS_COMP;
         };
         // Start and eject return at once: on ASPI the wait for a slow one is
         // a spin, millisecond by millisecond of virtual time.
-        command(abWork, 16, [&] { return m_access.PreventAllowMediumRemoval(1); });
-        command(abWork, 16, [&] { return m_access.StartStopUnit(1, 1, 0); });
-        command(abWork, 2048, [&] { return m_access.Read10(16, 1, 0, 0); });
+        command(16, false, [&] { return m_access.PreventAllowMediumRemoval(1); });
+        command(16, false, [&] { return m_access.StartStopUnit(1, 1, 0); });
+        command(2048, true, [&] { return m_access.Read10(16, 1, 0, 0); });
         WriteVendorPage(abWork, VENDOR_FUNC_FAMILY_QUERY, 0x00, 0);
-        command(abWork, VENDOR_PAGE_HEAD, [&] { return m_access.SendDiagnostic(0, VENDOR_PAGE_HEAD); });
-        command(abWork, FAMILY_REPLY_LENGTH,
-                [&] { return m_access.ReceiveDiagnosticResults(FAMILY_REPLY_LENGTH); });
-        command(abWork, 16, [&] { return m_access.PreventAllowMediumRemoval(0); });
-        command(abWork, 16, [&] { return m_access.StartStopUnit(0, 1, 1); });
+        command(VENDOR_PAGE_HEAD, false, [&] { return m_access.SendDiagnostic(0, VENDOR_PAGE_HEAD); });
+        command(FAMILY_REPLY_LENGTH, true, [&] { return m_access.ReceiveDiagnosticResults(FAMILY_REPLY_LENGTH); });
+        command(16, false, [&] { return m_access.PreventAllowMediumRemoval(0); });
+        command(16, false, [&] { return m_access.StartStopUnit(0, 1, 1); });
         return bAllDone;
     }
 
 private:
-    // Where the drive's trace and the manager's log stood before a command.
+    // Where the drive's trace, its script and the manager's log stood
+    // before a command.
     struct Mark {
         size_t trace;
         size_t requests;
+        size_t replies;
+        std::optional<sim::RawReply> next;
     };
 
     Mark MarkOf(const Drive& drive) const {
-        return {drive.device->Trace().size(), sim::Proc().machine().aspi.requests.size()};
+        const auto& replies = drive.device->replies;
+        Mark mark{drive.device->Trace().size(), sim::Proc().machine().aspi.requests.size(), replies.size(), {}};
+        if (!replies.empty()) mark.next = replies.front();
+        return mark;
     }
 
     BYTE Read(const Drive& drive, BYTE* pBuffer) {
         const Mark mark = MarkOf(drive);
         m_access.SetDataBuffer(pBuffer, 2048);
-        CheckCommand(drive, mark, m_access.Read10(16, 1, 0, 0));
+        CheckCommand(drive, mark, m_access.Read10(16, 1, 0, 0), pBuffer, 2048);
         BYTE ucAsc = 0;
         BYTE ucAscq = 0;
         m_access.GetSenseCodes(ucAsc, ucAscq);
@@ -413,8 +422,11 @@ private:
     }
 
     // The last attempt decides, when it reached the drive: success exactly
-    // when the drive answered GOOD, and the sense codes are the drive's.
-    void CheckCommand(const Drive& drive, const Mark& mark, DriveStatus status) {
+    // when the drive answered GOOD, and the sense codes are the drive's. A
+    // scripted reply the only attempt got shows in the caller's buffer (for
+    // commands that read, pData), as far as the buffer goes.
+    void CheckCommand(const Drive& drive, const Mark& mark, DriveStatus status, const BYTE* pData = nullptr,
+                      DWORD dwLength = 0) {
         Observe();
         const auto& trace = drive.device->Trace();
         const size_t reached = trace.size() - mark.trace;
@@ -438,6 +450,14 @@ private:
         BYTE ucAscq = 0;
         m_access.GetSenseCodes(ucAsc, ucAscq);
         if (ucAsc != last.sense.asc || ucAscq != last.sense.ascq) Fail("the sense codes are not the drive's");
+        const bool bScripted = reached == 1 && mark.next && !mark.next->model &&
+                               drive.device->replies.size() + 1 == mark.replies;
+        if (pData && status == SS_COMP && bScripted) {
+            const std::vector<uint8_t>& sent = mark.next->data;
+            const size_t nMoved = std::min<size_t>(sent.size(), dwLength);
+            if (last.transferred != nMoved || (nMoved && std::memcmp(pData, sent.data(), nMoved) != 0))
+                Fail("the data read is not what the drive sent");
+        }
     }
 
     // QualifyDrive on INQUIRY data (at least IDENTITY_BUFFER bytes).
