@@ -1,5 +1,6 @@
 #include "Scheduler.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -19,6 +20,7 @@ struct Scheduler::ThreadState {
     std::condition_variable cv;
     std::thread::id osId;
     std::thread thread;
+    std::atomic<bool> ended{false};  // its host thread has nothing left to run
 };
 
 namespace {
@@ -68,6 +70,11 @@ size_t Scheduler::LiveThreads() const {
     for (size_t i = 1; i < m_threads.size(); ++i)
         if (m_threads[i]->state != ThreadState::kDone) ++n;
     return n;
+}
+
+size_t Scheduler::KeptThreads() const {
+    std::lock_guard<std::mutex> lock(m_mu);
+    return m_threads.size();
 }
 
 Scheduler::ThreadState* Scheduler::PickNext(ThreadState* self) {
@@ -154,16 +161,35 @@ bool Scheduler::Wait(const Ready& ready, uint64_t timeoutMs, const std::string& 
 void Scheduler::Poll(const std::string& what) { Wait(nullptr, 1, what); }
 
 uint32_t Scheduler::Spawn(std::function<void()> body, uint32_t suspendCount) {
-    std::lock_guard<std::mutex> lock(m_mu);
-    auto t = std::make_shared<ThreadState>();
-    t->id = m_nextId++;
-    t->state = ThreadState::kRunnable;
-    t->suspendCount = suspendCount;
-    m_threads.push_back(t);
-    // The OS id must be known before the thread can look itself up.
-    t->thread = std::thread([this, t, body = std::move(body)]() mutable { RunAsThread(t, std::move(body)); });
-    t->osId = t->thread.get_id();
-    return t->id;
+    std::vector<std::shared_ptr<ThreadState>> ended;
+    uint32_t id;
+    {
+        std::lock_guard<std::mutex> lock(m_mu);
+        // Ended threads are forgotten, so that a long run does not walk an
+        // ever longer list at each switch; the others keep their order.
+        for (auto it = m_threads.begin() + 1; it != m_threads.end();) {
+            if ((*it)->state == ThreadState::kDone && (*it)->ended) {
+                m_ended[(*it)->id] = (*it)->suspendCount;
+                ended.push_back(std::move(*it));
+                it = m_threads.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        auto t = std::make_shared<ThreadState>();
+        t->id = id = m_nextId++;
+        t->state = ThreadState::kRunnable;
+        t->suspendCount = suspendCount;
+        m_threads.push_back(t);
+        // The OS id must be known before the thread can look itself up.
+        t->thread = std::thread([this, t, body = std::move(body)]() mutable {
+            RunAsThread(t, std::move(body));
+            t->ended = true;
+        });
+        t->osId = t->thread.get_id();
+    }
+    for (auto& t : ended) t->thread.join();
+    return id;
 }
 
 void Scheduler::RunAsThread(std::shared_ptr<ThreadState> t, std::function<void()> body) {
@@ -191,7 +217,11 @@ long Scheduler::Resume(uint32_t id) {
         if (t->suspendCount > 0) --t->suspendCount;
         return previous;
     }
-    return -1;
+    auto ended = m_ended.find(id);
+    if (ended == m_ended.end()) return -1;
+    long previous = ended->second;
+    if (ended->second > 0) --ended->second;
+    return previous;
 }
 
 long Scheduler::Suspend(uint32_t id) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +61,8 @@ public:
     // The main thread is adopted at construction. For tests: the number of
     // live threads other than main.
     size_t LiveThreads() const;
+    // For tests: the threads it still keeps, ended ones not yet forgotten included.
+    size_t KeptThreads() const;
 
 private:
     ThreadState* Self() const;
@@ -72,6 +75,8 @@ private:
     uint32_t m_nextId = 1;
     ThreadState* m_running = nullptr;
     std::vector<std::shared_ptr<ThreadState>> m_threads;
+    // Suspend counts of threads that ended and were forgotten, by id.
+    std::map<uint32_t, uint32_t> m_ended;
     size_t m_rr = 0;
 };
 

@@ -151,6 +151,26 @@ TEST_F(VirtualTime, SuspendedThreadRunsOnlyAfterResume) {
     EXPECT_EQ(sim::Proc().handles().Count("thread"), 0u);
 }
 
+// A long run starts many short threads: the ended ones are forgotten, yet a
+// handle to one still tells its end, its exit code and its suspend count.
+TEST_F(VirtualTime, EndedThreadsAreForgottenButTheirHandlesStillAnswer) {
+    HANDLE first = CreateThread(NULL, 0, [](LPVOID) -> DWORD { return 7; }, NULL, 0, NULL);
+    ASSERT_EQ(WaitForSingleObject(first, 1000), WAIT_OBJECT_0);
+    const size_t kept = sim::Proc().scheduler().KeptThreads();
+    for (int i = 0; i < 300; ++i) {
+        HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD { return 0; }, NULL, 0, NULL);
+        ASSERT_EQ(WaitForSingleObject(t, 1000), WAIT_OBJECT_0);
+        CloseHandle(t);
+    }
+    EXPECT_LE(sim::Proc().scheduler().KeptThreads(), kept + 1);
+    EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(first, &code));
+    EXPECT_EQ(code, 7u);
+    EXPECT_EQ(ResumeThread(first), 0u);
+    CloseHandle(first);
+}
+
 TEST_F(VirtualTime, AWaitThatCanNeverEndIsReported) {
     EXPECT_DEATH(
         {
