@@ -69,13 +69,7 @@ void Process::RegistryWritten() {
     power.struck = true;
     Log("the power fails after registry write " + std::to_string(power.writes));
     m_exited = true;
-    if (!m_file.empty()) {
-        try {
-            m_machine.Save(m_file);
-        } catch (const MachineFileError& e) {
-            std::fprintf(stderr, "winsim: %s\n", e.what());
-        }
-    }
+    SaveMachine();
     // No destructor, no thread and no exit routine of the program runs.
     std::_Exit(0);
 }
@@ -84,6 +78,10 @@ void Process::Exit(int code) {
     if (m_exited) return;
     m_exited = true;
     Log("program ended with exit code " + std::to_string(code));
+    SaveMachine();
+}
+
+void Process::SaveMachine() {
     if (m_file.empty()) return;
     try {
         m_machine.Save(m_file);

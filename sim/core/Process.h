@@ -55,6 +55,8 @@ public:
 private:
     Process();
     void Reset(Machine machine);
+    // Writes the machine back to its file, when it came from one.
+    void SaveMachine();
 
     std::unique_ptr<Scheduler> m_scheduler;
     Machine m_machine;

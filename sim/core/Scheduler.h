@@ -77,7 +77,6 @@ private:
     std::vector<std::shared_ptr<ThreadState>> m_threads;
     // Suspend counts of threads that ended and were forgotten, by id.
     std::map<uint32_t, uint32_t> m_ended;
-    size_t m_rr = 0;
 };
 
 }  // namespace sim

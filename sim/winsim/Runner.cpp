@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 extern char** environ;
@@ -205,7 +206,10 @@ int RunMachine(const RunOptions& options, std::ostream& out) {
             }
             m = Machine::Load(options.machineFile);
             PrintNew(m, before, out);
-            if (!options.keepRuns.empty()) m.Save(options.keepRuns + "/run-" + std::to_string(++runs) + ".json");
+            if (!options.keepRuns.empty()) {
+                const std::string kept = options.keepRuns + "/run-" + std::to_string(++runs) + ".json";
+                std::filesystem::copy_file(options.machineFile, kept, std::filesystem::copy_options::overwrite_existing);
+            }
             if (m.powerFailure.struck) break;
             if (code >= 64) {
                 out << "winsim: the run ended abnormally (code " << code << ")\n";

@@ -177,13 +177,14 @@ void CUpdaterApp::RemoveState(const StartupFlags& flags) {
     }
 }
 
-// Reading "Changed" also creates the maker key and the state key when they
-// are missing. A power failure between the records and "Changed", or in the
-// middle of a restore, leaves a count that no longer matches the log; the
-// records are what the restore works from, so they decide.
+// "Changed" is still read, for reading it creates the maker key and the
+// state key when they are missing. Its number is not taken: a power failure
+// between the records and "Changed", or in the middle of a restore, leaves
+// one that no longer matches the log, and the records are what the restore
+// works from.
 void CUpdaterApp::LoadChangeCount() {
     SetRegistryKey(MAKER_KEY_NAME);
-    m_nChangeCount = static_cast<int>(GetProfileInt("", "Changed", 0));
+    GetProfileInt("", "Changed", 0);
     m_nChangeCount = CountChangeRecords();
 }
 
@@ -191,12 +192,11 @@ void CUpdaterApp::LoadChangeCount() {
 // earlier run could not put back (the power failed during its restore, or
 // the firmware came some other way) goes back now, or it never would.
 void CUpdaterApp::RestoreLeftChanges() {
-    SetRegistryKey(MAKER_KEY_NAME);
     // Without records the keys are not touched, let alone created.
-    if (CountChangeRecords() == 0) return;
+    m_nChangeCount = CountChangeRecords();
+    if (m_nChangeCount == 0) return;
     StartupFlags flags;
     CheckMakerKey(flags);
-    LoadChangeCount();
     RestoreSettingChanges();
     if (m_nChangeCount != 0) return;
     RemoveState(flags);

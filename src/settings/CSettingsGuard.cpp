@@ -324,8 +324,9 @@ void CSettingsGuard::RestoreSettingChanges() {
 }
 
 // True when the old value went back (or there was none to put back) and the
-// record is gone. A record that cannot be read whole, names an unknown type or a key or value no longer
-// there, or whose value cannot be written back, stays for the next restore.
+// record is gone. A record that cannot be read whole, names an unknown type
+// or a key or value no longer there, or whose value cannot be written back,
+// stays for the next restore.
 bool CSettingsGuard::RestoreRecord(CRegistryKey& log, LPCSTR pszRecord) {
     CRegistryKey record;
     if (record.Open(log.GetHandle(), pszRecord, KEY_ALL_ACCESS) != ERROR_SUCCESS) return false;

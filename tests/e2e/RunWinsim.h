@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -28,6 +29,12 @@ inline WinsimRun RunWinsim(const std::string& options, const std::string& machin
     std::ifstream in(machineFile);
     run.machine = nlohmann::json::parse(in, nullptr, false);
     return run;
+}
+
+// Writes the built-in default machine to file.
+inline bool SaveDefaultMachine(const std::string& file) {
+    std::string command = std::string("'") + WINSIM_PATH + "' --show --save '" + file + "' >/dev/null";
+    return std::system(command.c_str()) == 0;
 }
 
 // How often a text stands in another.

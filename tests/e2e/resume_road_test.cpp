@@ -43,8 +43,7 @@ json LoadMachine(const std::string& name) {
     if (name != "default") return json::parse(std::ifstream(std::string(WINQOR_MACHINES_DIR) + "/" + name));
     static const json builtIn = [] {
         fs::path file = fs::temp_directory_path() / ("winqor-default-" + std::to_string(::getpid()) + ".json");
-        std::string command = "'" + std::string(WINSIM_PATH) + "' --show --save '" + file.string() + "' >/dev/null";
-        json m = std::system(command.c_str()) == 0 ? json::parse(std::ifstream(file)) : json();
+        json m = SaveDefaultMachine(file.string()) ? json::parse(std::ifstream(file)) : json();
         fs::remove(file);
         return m;
     }();

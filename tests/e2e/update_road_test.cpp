@@ -35,7 +35,7 @@ class UpdateRoad : public ::testing::TestWithParam<std::string> {};
 TEST_P(UpdateRoad, ConsentingUserEndsWithTheDriveFlashedAndEverySettingRestored) {
     std::string file = (std::filesystem::temp_directory_path() / ("winqor-start-" + std::to_string(::getpid()) + ".json")).string();
     if (GetParam() == "default") {
-        ASSERT_EQ(std::system(("'" + std::string(WINSIM_PATH) + "' --show --save '" + file + "' >/dev/null").c_str()), 0);
+        ASSERT_TRUE(SaveDefaultMachine(file));
     } else {
         std::filesystem::copy_file(std::string(WINQOR_MACHINES_DIR) + "/" + GetParam(), file,
                                    std::filesystem::copy_options::overwrite_existing);
